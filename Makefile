@@ -1,0 +1,42 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+PRESET ?= debug
+BUILD_DIR := build/$(PRESET)
+DEPS_STAMP := build/.deps-installed
+
+.PHONY: all deps configure build run test test-asan bench demo clean
+
+all: build
+
+$(DEPS_STAMP): scripts/install-deps.sh
+	bash scripts/install-deps.sh
+	@mkdir -p build && touch $@
+
+deps: $(DEPS_STAMP)
+
+configure: $(DEPS_STAMP)
+	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then cmake --preset $(PRESET); fi
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+# Until the window exists: analyse a small generated demo set and show the table.
+run: build
+	bash scripts/make-demo.sh demo
+	$(BUILD_DIR)/bin/korvane-cli check demo; status=$$?; \
+	  echo "(korvane-cli exit status $$status: 0 clean, 1 suspicious, 2 errors)"
+
+test: build
+	ctest --preset $(PRESET) -j2
+
+# The core suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: $(DEPS_STAMP)
+	@if [ ! -f build/asan/build.ninja ]; then cmake --preset asan; fi
+	cmake --build --preset asan
+	ctest --preset asan -j2
+
+bench:
+	$(MAKE) PRESET=release build
+	bash bench/run.sh build/release
+
+clean:
+	rm -rf build demo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+// Numeric order is the order of severity.
+enum TQualityVerdict : std::uint8_t {
+    qvOk = 0,
+    qvPossible = 1,
+    qvLikely = 2,
+    qvError = 3,
+};
+
+struct TAudioQualityResult {
+    std::uint32_t SampleRate = 0; // Hz as the decoder reports it
+    std::int32_t BitrateKbps = 0;
+    float CutoffHz = 0.0f;        // Nyquist when no cutoff is found; 0 on errors
+    bool SharpCutoff = false;     // >= 30 dB drop across the cutoff
+    TQualityVerdict Verdict = qvOk;
+    bool IsSuspicious = false;    // Verdict is qvPossible or qvLikely
+    QString Reason;               // empty for qvOk
+};
+
+using Spectrum1024 = std::array<double, 1024>;
+
+// Decodes the file once and judges its cutoff against its bitrate. Unopenable,
+// empty or silent files come back as qvError with a reason, never by exception.
+TAudioQualityResult AnalyzeAudioQuality(const QString& path);
+
+// The rules of the analysis, exposed so each can be checked on its own.
+float ExpectedCutoffHz(std::int32_t bitrateKbps);
+double BandMeanDb(const Spectrum1024& spectrum, int first, int last);
+double BandMedianDb(const Spectrum1024& spectrum, int first, int last);
+int FindCutoffBin(const Spectrum1024& smoothed, double floorDb);
+void RaiseVerdict(TAudioQualityResult& result, TQualityVerdict verdict, const QString& reason);
+
+// Steps 7 to 17 of the analysis on an accumulated power spectrum: everything
+// after decoding. `result` already holds SampleRate and BitrateKbps.
+void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, std::int64_t audibleFrames);
+
+// The words the result list and the command-line tool show for a verdict.
+QString VerdictWord(TQualityVerdict verdict);

@@ -1,0 +1,209 @@
+#include "analysis/BASS.h"
+
+#include "analysis/ChannelSource.h"
+#include "analysis/DecoderStream.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+
+namespace {
+
+thread_local int t_lastError = BASS_OK;
+std::atomic<bool> g_initialised{false};
+
+// Handles map to sources; the table is shared between threads, each source is
+// used by one thread at a time.
+struct StreamTable {
+    std::mutex mutex;
+    std::unordered_map<HSTREAM, std::shared_ptr<ChannelSource>> streams;
+    HSTREAM nextHandle = 0x10000;
+    ChannelSourceFactory testFactory;
+};
+
+StreamTable& Table() {
+    static StreamTable table;
+    return table;
+}
+
+BOOL Fail(int code) {
+    t_lastError = code;
+    return FALSE;
+}
+
+BOOL Succeed() {
+    t_lastError = BASS_OK;
+    return TRUE;
+}
+
+std::shared_ptr<ChannelSource> Find(DWORD handle) {
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    auto it = table.streams.find(handle);
+    return it == table.streams.end() ? nullptr : it->second;
+}
+
+QString PathFromArgument(const void* file, DWORD flags) {
+    if (flags & BASS_UNICODE)
+        return QString::fromUtf16(static_cast<const char16_t*>(file));
+    return QString::fromUtf8(static_cast<const char*>(file));
+}
+
+} // namespace
+
+void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    table.testFactory = std::move(factory);
+}
+
+BOOL BASS_Init(int device, DWORD, DWORD, void*, const void*) {
+    if (device != 0)
+        return Fail(BASS_ERROR_DEVICE);
+    if (g_initialised.exchange(true))
+        return Fail(BASS_ERROR_ALREADY);
+    return Succeed();
+}
+
+BOOL BASS_Free() {
+    if (!g_initialised.exchange(false))
+        return Fail(BASS_ERROR_INIT);
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    table.streams.clear();
+    return Succeed();
+}
+
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
+    if (!g_initialised.load())
+        return Fail(BASS_ERROR_INIT);
+    if (!file)
+        return Fail(BASS_ERROR_ILLPARAM);
+
+    std::unique_ptr<ChannelSource> source;
+    int error = BASS_OK;
+    try {
+        if (mem) {
+            if (offset > length)
+                return Fail(BASS_ERROR_ILLPARAM);
+            source = DecoderStream::openMemory(static_cast<const char*>(file) + offset,
+                                               std::size_t(length - offset), error);
+        } else {
+            const QString path = PathFromArgument(file, flags);
+            ChannelSourceFactory factory;
+            {
+                StreamTable& table = Table();
+                std::lock_guard lock(table.mutex);
+                factory = table.testFactory;
+            }
+            if (factory)
+                source = factory(path);
+            if (!source)
+                source = DecoderStream::openFile(path, error);
+        }
+    } catch (const std::bad_alloc&) {
+        return Fail(BASS_ERROR_MEM);
+    }
+    if (!source)
+        return Fail(error == BASS_OK ? BASS_ERROR_UNKNOWN : error);
+
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    HSTREAM handle = table.nextHandle++;
+    if (handle == 0)
+        handle = table.nextHandle++;
+    table.streams.emplace(handle, std::move(source));
+    t_lastError = BASS_OK;
+    return handle;
+}
+
+int BASS_ErrorGetCode() {
+    return t_lastError;
+}
+
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
+    auto source = Find(handle);
+    if (!source)
+        return Fail(BASS_ERROR_HANDLE);
+    if (!info)
+        return Fail(BASS_ERROR_ILLPARAM);
+    *info = BASS_CHANNELINFO{};
+    info->freq = source->sampleRate();
+    info->chans = DWORD(source->channels());
+    info->flags = BASS_STREAM_DECODE;
+    return Succeed();
+}
+
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
+    auto source = Find(handle);
+    if (!source)
+        return Fail(BASS_ERROR_HANDLE);
+    if (attrib != BASS_ATTRIB_BITRATE || !value)
+        return Fail(BASS_ERROR_ILLPARAM);
+    const std::optional<double> kbps = source->bitrateKbps();
+    if (!kbps)
+        return Fail(BASS_ERROR_NOTAVAIL);
+    *value = float(*kbps);
+    return Succeed();
+}
+
+// Bytes as a 16-bit decoding channel counts them: frames x channels x 2.
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
+    auto source = Find(handle);
+    if (!source)
+        return Fail(BASS_ERROR_HANDLE), QWORD(-1);
+    if (mode != BASS_POS_BYTE)
+        return Fail(BASS_ERROR_ILLPARAM), QWORD(-1);
+    const auto frames = source->lengthFrames();
+    if (!frames || *frames <= 0)
+        return Fail(BASS_ERROR_NOTAVAIL), QWORD(-1);
+    t_lastError = BASS_OK;
+    return QWORD(*frames) * QWORD(source->channels()) * 2u;
+}
+
+double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+    auto source = Find(handle);
+    if (!source)
+        return Fail(BASS_ERROR_HANDLE), -1.0;
+    const double bytesPerSecond = double(source->sampleRate()) * source->channels() * 2.0;
+    if (pos == QWORD(-1) || bytesPerSecond <= 0.0)
+        return Fail(BASS_ERROR_ILLPARAM), -1.0;
+    t_lastError = BASS_OK;
+    return double(pos) / bytesPerSecond;
+}
+
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
+    auto source = Find(handle);
+    if (!source)
+        return Fail(BASS_ERROR_HANDLE), BASS_DATA_ERROR;
+    if (length != BASS_DATA_FFT2048 || !buffer)
+        return Fail(BASS_ERROR_ILLPARAM), BASS_DATA_ERROR;
+    int used = 0;
+    try {
+        used = source->nextFft2048(static_cast<float*>(buffer));
+    } catch (const std::bad_alloc&) {
+        return Fail(BASS_ERROR_MEM), BASS_DATA_ERROR;
+    }
+    if (used <= 0)
+        return Fail(BASS_ERROR_ENDED), BASS_DATA_ERROR;
+    t_lastError = BASS_OK;
+    // The bytes of 16-bit sample data the frame consumed.
+    return DWORD(used) * DWORD(source->channels() > 0 ? source->channels() : 1) * 2u;
+}
+
+BOOL BASS_StreamFree(HSTREAM handle) {
+    std::shared_ptr<ChannelSource> doomed;
+    {
+        StreamTable& table = Table();
+        std::lock_guard lock(table.mutex);
+        auto it = table.streams.find(handle);
+        if (it == table.streams.end())
+            return Fail(BASS_ERROR_HANDLE);
+        doomed = std::move(it->second);
+        table.streams.erase(it);
+    }
+    // Decoder contexts are freed here, outside the table's lock.
+    doomed.reset();
+    return Succeed();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// What a decoding channel offers the BASS_* layer. DecoderStream is the real
+// one; tests put scripted sources behind a path to drive the analysis and the
+// renderer through the very calls they make in the program.
+class ChannelSource {
+public:
+    virtual ~ChannelSource() = default;
+
+    virtual std::uint32_t sampleRate() const = 0;
+    virtual int channels() const = 0;
+    // Average bitrate of the audio stream in kbps, when it can be known.
+    virtual std::optional<double> bitrateKbps() = 0;
+    // Length in sample frames, when the container states it.
+    virtual std::optional<std::int64_t> lengthFrames() const = 0;
+    // Decodes the next 2048 sample frames (zero-padding a final partial one)
+    // and writes 1024 magnitudes. Returns the number of real sample frames
+    // consumed, 0 at the end of the stream.
+    virtual int nextFft2048(float magnitudes[1024]) = 0;
+};
+
+// For tests: when set, BASS_StreamCreateFile asks this first; a non-null
+// source is used instead of decoding the file. Pass nullptr to clear.
+using ChannelSourceFactory = std::function<std::unique_ptr<ChannelSource>(const QString& path)>;
+void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory);

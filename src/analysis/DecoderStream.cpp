@@ -1,0 +1,493 @@
+#include "analysis/DecoderStream.h"
+
+#include "analysis/BASS.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+constexpr int kIoBufferSize = 64 * 1024;
+
+// Nested opens (playlists, concat lists, image sequences) could reach other
+// files, devices or the network; a media file is read from its own bytes only.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+} // namespace
+
+// Read through our own AVIOContext, so FFmpeg never opens anything by name.
+struct DecoderStream::Input {
+    virtual ~Input() {
+        if (io) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+    }
+    virtual int read(std::uint8_t* buf, int size) = 0;
+    virtual std::int64_t seek(std::int64_t offset, int whence) = 0;
+    // A second, independent reader over the same bytes.
+    virtual std::unique_ptr<Input> reopen() const = 0;
+
+    bool makeIo() {
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+        if (!buffer)
+            return false;
+        io = avio_alloc_context(
+            buffer, kIoBufferSize, 0, this,
+            [](void* self, std::uint8_t* buf, int size) {
+                return static_cast<Input*>(self)->read(buf, size);
+            },
+            nullptr,
+            [](void* self, std::int64_t offset, int whence) {
+                return static_cast<Input*>(self)->seek(offset, whence);
+            });
+        if (!io) {
+            av_free(buffer);
+            return false;
+        }
+        return true;
+    }
+
+    AVIOContext* io = nullptr;
+};
+
+namespace {
+
+struct FileInput final : DecoderStream::Input {
+    explicit FileInput(QByteArray path) : path(std::move(path)) {}
+    ~FileInput() override {
+        if (file)
+            std::fclose(file);
+    }
+
+    // Only regular files: a FIFO or a device named .mp3 would block or never end.
+    int open() {
+        struct stat st {};
+        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            return BASS_ERROR_FILEOPEN;
+        file = std::fopen(path.constData(), "rb");
+        if (!file)
+            return BASS_ERROR_FILEOPEN;
+        return BASS_OK;
+    }
+
+    int read(std::uint8_t* buf, int size) override {
+        const std::size_t n = std::fread(buf, 1, std::size_t(size), file);
+        if (n == 0)
+            return std::ferror(file) ? AVERROR(EIO) : AVERROR_EOF;
+        return int(n);
+    }
+
+    std::int64_t seek(std::int64_t offset, int whence) override {
+        if (whence & AVSEEK_SIZE) {
+            struct stat st {};
+            if (::fstat(fileno(file), &st) != 0)
+                return AVERROR(EIO);
+            return st.st_size;
+        }
+        if (::fseeko(file, off_t(offset), whence & ~AVSEEK_FORCE) != 0)
+            return AVERROR(EIO);
+        return ::ftello(file);
+    }
+
+    std::unique_ptr<DecoderStream::Input> reopen() const override {
+        auto copy = std::make_unique<FileInput>(path);
+        if (copy->open() != BASS_OK || !copy->makeIo())
+            return nullptr;
+        return copy;
+    }
+
+    QByteArray path;
+    std::FILE* file = nullptr;
+};
+
+struct MemoryInput final : DecoderStream::Input {
+    MemoryInput(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+
+    int read(std::uint8_t* buf, int want) override {
+        const std::size_t left = size - pos;
+        if (left == 0)
+            return AVERROR_EOF;
+        const std::size_t n = std::min(left, std::size_t(want));
+        std::memcpy(buf, data + pos, n);
+        pos += n;
+        return int(n);
+    }
+
+    std::int64_t seek(std::int64_t offset, int whence) override {
+        std::int64_t base = 0;
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return std::int64_t(size);
+        case SEEK_SET:
+            break;
+        case SEEK_CUR:
+            base = std::int64_t(pos);
+            break;
+        case SEEK_END:
+            base = std::int64_t(size);
+            break;
+        default:
+            return AVERROR(EINVAL);
+        }
+        if (offset > std::int64_t(size) - base || offset < -base)
+            return AVERROR(EINVAL);
+        pos = std::size_t(base + offset);
+        return std::int64_t(pos);
+    }
+
+    std::unique_ptr<DecoderStream::Input> reopen() const override {
+        auto copy = std::make_unique<MemoryInput>(data, size);
+        if (!copy->makeIo())
+            return nullptr;
+        return copy;
+    }
+
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+};
+
+// Opens a demuxer over `input`; on failure the context is already freed.
+AVFormatContext* OpenFormat(DecoderStream::Input& input, int& error) {
+    AVFormatContext* format = avformat_alloc_context();
+    if (!format) {
+        error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    format->pb = input.io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format->io_open = RefuseNestedOpen;
+    if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
+        error = BASS_ERROR_FILEFORM; // avformat_open_input has freed the context
+        return nullptr;
+    }
+    if (avformat_find_stream_info(format, nullptr) < 0) {
+        avformat_close_input(&format);
+        error = BASS_ERROR_FILEFORM;
+        return nullptr;
+    }
+    return format;
+}
+
+int FirstAudioStream(const AVFormatContext* format) {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+DecoderStream::DecoderStream() = default;
+
+DecoderStream::~DecoderStream() {
+    swr_free(&m_swr);
+    av_frame_free(&m_frame);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_codec);
+    // The custom AVIOContext belongs to m_input and outlives the demuxer.
+    avformat_close_input(&m_format);
+}
+
+std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int& error) {
+    auto input = std::make_unique<FileInput>(QFile::encodeName(path));
+    error = input->open();
+    if (error != BASS_OK)
+        return nullptr;
+    if (!input->makeIo()) {
+        error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    std::unique_ptr<DecoderStream> stream(new DecoderStream);
+    error = stream->open(std::move(input));
+    if (error != BASS_OK)
+        return nullptr;
+    return stream;
+}
+
+std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::size_t size,
+                                                         int& error) {
+    if (!data || size == 0) {
+        error = BASS_ERROR_FILEFORM;
+        return nullptr;
+    }
+    auto input = std::make_unique<MemoryInput>(static_cast<const std::uint8_t*>(data), size);
+    if (!input->makeIo()) {
+        error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    std::unique_ptr<DecoderStream> stream(new DecoderStream);
+    error = stream->open(std::move(input));
+    if (error != BASS_OK)
+        return nullptr;
+    return stream;
+}
+
+int DecoderStream::open(std::unique_ptr<Input> input) {
+    m_input = std::move(input);
+    if (!m_fft.valid())
+        return BASS_ERROR_MEM;
+    int error = BASS_OK;
+    m_format = OpenFormat(*m_input, error);
+    if (!m_format)
+        return error;
+
+    m_streamIndex = FirstAudioStream(m_format);
+    if (m_streamIndex < 0)
+        return BASS_ERROR_FILEFORM;
+    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
+        if (int(i) != m_streamIndex)
+            m_format->streams[i]->discard = AVDISCARD_ALL;
+    }
+    AVStream* stream = m_format->streams[m_streamIndex];
+    const AVCodecParameters* par = stream->codecpar;
+
+    if (par->sample_rate <= 0 || DWORD(par->sample_rate) > KORVANE_MAX_SAMPLE_RATE ||
+        par->ch_layout.nb_channels <= 0 || par->ch_layout.nb_channels > KORVANE_MAX_CHANNELS)
+        return BASS_ERROR_FORMAT;
+
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec)
+        return BASS_ERROR_CODEC;
+    m_codec = avcodec_alloc_context3(codec);
+    m_packet = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    if (!m_codec || !m_packet || !m_frame)
+        return BASS_ERROR_MEM;
+    if (avcodec_parameters_to_context(m_codec, par) < 0)
+        return BASS_ERROR_CODEC;
+    // Files are analysed in parallel at the file level; one thread per decoder.
+    m_codec->thread_count = 1;
+    m_codec->pkt_timebase = stream->time_base;
+    if (avcodec_open2(m_codec, codec, nullptr) < 0)
+        return BASS_ERROR_CODEC;
+
+    m_sampleRate = std::uint32_t(par->sample_rate);
+    m_channels = par->ch_layout.nb_channels;
+
+    std::int64_t frames = 0;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, par->sample_rate});
+    else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
+        frames = av_rescale(m_format->duration, par->sample_rate, AV_TIME_BASE);
+    if (frames > 0)
+        m_lengthFrames = frames;
+    return BASS_OK;
+}
+
+std::optional<double> DecoderStream::bitrateKbps() {
+    if (!m_bitrateCache) {
+        const AVStream* stream = m_format->streams[m_streamIndex];
+        std::optional<double> kbps;
+        if (stream->codecpar->bit_rate > 0) {
+            kbps = double(stream->codecpar->bit_rate) / 1000.0;
+        } else if (const AVDictionaryEntry* bps = av_dict_get(stream->metadata, "BPS", nullptr, 0);
+                   bps && std::atoll(bps->value) > 0) {
+            // Statistics tags written by Matroska muxers: the track's own bitrate.
+            kbps = double(std::atoll(bps->value)) / 1000.0;
+        } else if (m_format->nb_streams == 1 && m_format->bit_rate > 0) {
+            // Nothing but this audio stream in the file: the file's rate is its rate.
+            kbps = double(m_format->bit_rate) / 1000.0;
+        } else {
+            kbps = scanAudioBitrate();
+        }
+        m_bitrateCache = kbps;
+    }
+    return *m_bitrateCache;
+}
+
+// Sums the audio stream's packet sizes over a second demuxer, so that pictures
+// and other streams sharing the container never count as sound.
+std::optional<double> DecoderStream::scanAudioBitrate() const {
+    std::unique_ptr<Input> input = m_input->reopen();
+    if (!input)
+        return std::nullopt;
+    int error = BASS_OK;
+    AVFormatContext* format = OpenFormat(*input, error);
+    if (!format)
+        return std::nullopt;
+    const int index = FirstAudioStream(format);
+    std::optional<double> kbps;
+    AVPacket* packet = av_packet_alloc();
+    if (index >= 0 && packet) {
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            if (int(i) != index)
+                format->streams[i]->discard = AVDISCARD_ALL;
+        }
+        const AVRational timeBase = format->streams[index]->time_base;
+        std::int64_t bytes = 0;
+        std::int64_t duration = 0;
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index) {
+                bytes += packet->size;
+                if (packet->duration > 0)
+                    duration += packet->duration;
+            }
+            av_packet_unref(packet);
+        }
+        double seconds = duration > 0 ? double(duration) * av_q2d(timeBase) : 0.0;
+        if (seconds <= 0.0 && m_lengthFrames)
+            seconds = double(*m_lengthFrames) / m_sampleRate;
+        if (bytes > 0 && seconds > 0.0)
+            kbps = double(bytes) * 8.0 / 1000.0 / seconds;
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return kbps;
+}
+
+bool DecoderStream::appendFrame(const AVFrame* frame) {
+    const int count = frame->nb_samples;
+    const int channels = frame->ch_layout.nb_channels;
+    if (count <= 0 || channels <= 0 || channels > KORVANE_MAX_CHANNELS)
+        return false;
+
+    const std::size_t start = m_pending.size();
+    m_pending.resize(start + std::size_t(count));
+    float* out = m_pending.data() + start;
+    const float share = 1.0f / float(channels);
+
+    if (frame->format == AV_SAMPLE_FMT_FLT) {
+        const auto* in = reinterpret_cast<const float*>(frame->extended_data[0]);
+        for (int i = 0; i < count; ++i) {
+            float sum = 0.0f;
+            for (int c = 0; c < channels; ++c)
+                sum += in[i * channels + c];
+            out[i] = sum * share;
+        }
+        return true;
+    }
+
+    const float* const* planes = nullptr;
+    std::vector<const float*> planePointers(static_cast<std::size_t>(channels), nullptr);
+    if (frame->format == AV_SAMPLE_FMT_FLTP) {
+        planes = reinterpret_cast<const float* const*>(frame->extended_data);
+    } else {
+        // Any other sample format goes through libswresample to planar float.
+        if (!m_swr || m_swrFormat != frame->format || m_swrChannels != channels) {
+            swr_free(&m_swr);
+            AVChannelLayout layout{};
+            if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
+                return false;
+            const int rc = swr_alloc_set_opts2(&m_swr, &layout, AV_SAMPLE_FMT_FLTP,
+                                               frame->sample_rate > 0 ? frame->sample_rate : 44100,
+                                               &layout, AVSampleFormat(frame->format),
+                                               frame->sample_rate > 0 ? frame->sample_rate : 44100,
+                                               0, nullptr);
+            av_channel_layout_uninit(&layout);
+            if (rc < 0 || swr_init(m_swr) < 0) {
+                swr_free(&m_swr);
+                m_pending.resize(start);
+                return false;
+            }
+            m_swrFormat = frame->format;
+            m_swrChannels = channels;
+        }
+        m_planes.resize(std::size_t(count) * std::size_t(channels));
+        std::vector<std::uint8_t*> outPlanes(static_cast<std::size_t>(channels));
+        for (int c = 0; c < channels; ++c)
+            outPlanes[std::size_t(c)] =
+                reinterpret_cast<std::uint8_t*>(m_planes.data() + std::size_t(c) * count);
+        const int converted = swr_convert(m_swr, outPlanes.data(), count,
+                                          const_cast<const std::uint8_t**>(frame->extended_data),
+                                          count);
+        if (converted <= 0) {
+            m_pending.resize(start);
+            return false;
+        }
+        for (int c = 0; c < channels; ++c)
+            planePointers[std::size_t(c)] = m_planes.data() + std::size_t(c) * count;
+        planes = planePointers.data();
+        if (converted < count)
+            m_pending.resize(start + std::size_t(converted));
+    }
+
+    const int produced = int(m_pending.size() - start);
+    std::copy(planes[0], planes[0] + produced, out);
+    for (int c = 1; c < channels; ++c) {
+        const float* in = planes[c];
+        for (int i = 0; i < produced; ++i)
+            out[i] += in[i];
+    }
+    if (channels > 1) {
+        for (int i = 0; i < produced; ++i)
+            out[i] *= share;
+    }
+    return produced > 0;
+}
+
+bool DecoderStream::refill() {
+    while (!m_decoderDrained) {
+        const int received = avcodec_receive_frame(m_codec, m_frame);
+        if (received == 0) {
+            const bool added = appendFrame(m_frame);
+            av_frame_unref(m_frame);
+            if (added)
+                return true;
+            continue;
+        }
+        if (received != AVERROR(EAGAIN)) {
+            // End of stream, or a decoder that cannot go on: what we have is all.
+            m_decoderDrained = true;
+            break;
+        }
+        if (m_demuxDone) {
+            m_decoderDrained = true;
+            break;
+        }
+        // The decoder wants input: feed it the next packet of our stream.
+        for (;;) {
+            if (av_read_frame(m_format, m_packet) < 0) {
+                m_demuxDone = true;
+                avcodec_send_packet(m_codec, nullptr);
+                break;
+            }
+            if (m_packet->stream_index != m_streamIndex) {
+                av_packet_unref(m_packet);
+                continue;
+            }
+            // A damaged packet is skipped; the ones after it may decode.
+            const int sent = avcodec_send_packet(m_codec, m_packet);
+            av_packet_unref(m_packet);
+            if (sent >= 0 || sent == AVERROR(EAGAIN))
+                break;
+        }
+    }
+    return false;
+}
+
+int DecoderStream::nextFft2048(float magnitudes[1024]) {
+    constexpr std::size_t kFrame = Fft2048::kSize;
+    while (m_pending.size() - m_pendingStart < kFrame && refill()) {
+    }
+    const std::size_t available = m_pending.size() - m_pendingStart;
+    if (available == 0)
+        return 0;
+    const std::size_t used = std::min(available, kFrame);
+    float* in = m_fft.input();
+    std::copy_n(m_pending.data() + m_pendingStart, used, in);
+    std::fill(in + used, in + kFrame, 0.0f); // a final partial frame is zero-padded
+    m_pendingStart += used;
+    // Drop what has been handed out once it outweighs what is left.
+    if (m_pendingStart > 65536 && m_pendingStart * 2 > m_pending.size()) {
+        m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(m_pendingStart));
+        m_pendingStart = 0;
+    }
+    m_fft.transform(magnitudes);
+    return int(used);
+}

@@ -1,0 +1,47 @@
+#include "analysis/Fft2048.h"
+
+#include <cmath>
+#include <numbers>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/tx.h>
+}
+
+Fft2048::Fft2048() {
+    m_in = static_cast<float*>(av_malloc(sizeof(float) * kSize));
+    m_window = static_cast<float*>(av_malloc(sizeof(float) * kSize));
+    m_out = static_cast<float*>(av_malloc(sizeof(AVComplexFloat) * (kSize / 2 + 1)));
+    if (!m_in || !m_window || !m_out)
+        return;
+    // Periodic Hann: its samples sum to exactly kSize / 2.
+    double sum = 0.0;
+    for (int n = 0; n < kSize; ++n) {
+        m_window[n] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kSize));
+        sum += m_window[n];
+    }
+    m_scale = float(2.0 / sum);
+    const float unity = 1.0f;
+    av_tx_fn fn = nullptr;
+    if (av_tx_init(&m_tx, &fn, AV_TX_FLOAT_RDFT, 0, kSize, &unity, 0) < 0) {
+        m_tx = nullptr;
+        return;
+    }
+    m_fn = fn;
+}
+
+Fft2048::~Fft2048() {
+    av_tx_uninit(&m_tx);
+    av_free(m_in);
+    av_free(m_window);
+    av_free(m_out);
+}
+
+void Fft2048::transform(float magnitudes[kBins]) {
+    for (int n = 0; n < kSize; ++n)
+        m_in[n] *= m_window[n];
+    m_fn(m_tx, m_out, m_in, sizeof(float));
+    const auto* bins = reinterpret_cast<const AVComplexFloat*>(m_out);
+    for (int k = 0; k < kBins; ++k)
+        magnitudes[k] = std::sqrt(bins[k].re * bins[k].re + bins[k].im * bins[k].im) * m_scale;
+}

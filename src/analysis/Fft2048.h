@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+struct AVTXContext;
+
+// Hann-windowed real FFT of 2048 samples over FFmpeg's av_tx. Magnitudes are
+// scaled so that a full-scale sine at a bin centre gives 1.0 in that bin:
+// |X[k]| * 2 / sum(window).
+class Fft2048 {
+public:
+    static constexpr int kSize = 2048;
+    static constexpr int kBins = 1024;
+
+    Fft2048();
+    ~Fft2048();
+    Fft2048(const Fft2048&) = delete;
+    Fft2048& operator=(const Fft2048&) = delete;
+
+    // False when av_tx could not set the transform up (out of memory).
+    bool valid() const { return m_tx != nullptr; }
+
+    // The input buffer callers fill with kSize mono samples before transform().
+    float* input() { return m_in; }
+    // Windows input() and writes kBins magnitudes.
+    void transform(float magnitudes[kBins]);
+
+private:
+    AVTXContext* m_tx = nullptr;
+    void (*m_fn)(AVTXContext*, void*, void*, std::ptrdiff_t) = nullptr;
+    float* m_in = nullptr;      // av_malloc'd: av_tx wants CPU-aligned buffers
+    float* m_window = nullptr;
+    float* m_out = nullptr;     // kSize/2 + 1 complex values
+    float m_scale = 0.0f;
+};

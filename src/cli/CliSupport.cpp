@@ -1,0 +1,35 @@
+#include "cli/CliSupport.h"
+
+#include "cli/CheckCommand.h"
+
+#include <unistd.h>
+
+void PrintText(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int UsageError(const QString& message) {
+    PrintText(stderr, QStringLiteral("korvane-cli: %1\nTry 'korvane-cli --help'.\n").arg(message));
+    return kExitUsage;
+}
+
+Progress::Progress() : m_enabled(::isatty(STDERR_FILENO) != 0) {}
+
+Progress::~Progress() {
+    clear();
+}
+
+void Progress::show(const QString& text) {
+    if (!m_enabled)
+        return;
+    PrintText(stderr, QStringLiteral("\r\x1b[K") + text + QStringLiteral("..."));
+    m_visible = true;
+}
+
+void Progress::clear() {
+    if (m_visible)
+        PrintText(stderr, QStringLiteral("\r\x1b[K"));
+    m_visible = false;
+}

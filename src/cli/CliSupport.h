@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdio>
+
+void PrintText(std::FILE* stream, const QString& text);
+
+// Prints "korvane-cli: <message>" and a pointer to --help on stderr; returns
+// the bad-usage exit status.
+int UsageError(const QString& message);
+
+// A one-line progress display on stderr, shown only when stderr is a
+// terminal; cleared before anything else is printed.
+class Progress {
+public:
+    Progress();
+    ~Progress();
+    void show(const QString& text);
+    void clear();
+
+private:
+    bool m_enabled = false;
+    bool m_visible = false;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "analysis/AudioAnalyzer.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+enum class OutputFormat { Table, Csv, JsonLines };
+
+// Writes one line per analysed file, as soon as it is known, in one of the
+// three formats of `korvane-cli check`.
+class ResultWriter {
+public:
+    // `paths` are all the rows to come, so the table can size its first column.
+    ResultWriter(std::FILE* out, OutputFormat format, const QStringList& paths);
+
+    void writeHeader();
+    void writeRow(const QString& path, const TAudioQualityResult& result);
+
+    static QString csvField(const QString& text);
+    // Cutoff as the result list shows it: nearest integer, ties to even.
+    static QString cutoffText(float cutoffHz);
+
+private:
+    void write(const QString& line);
+    QString tableLine(const QString& path, const QString& bitrate, const QString& sampleRate,
+                      const QString& cutoff, const QString& verdict, const QString& reason) const;
+
+    std::FILE* m_out;
+    OutputFormat m_format;
+    int m_pathWidth = 8;
+};

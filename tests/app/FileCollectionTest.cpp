@@ -1,0 +1,106 @@
+#include "app/FileCollection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+void Touch(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+}
+
+QStringList Relative(const QStringList& paths, const QString& root) {
+    QStringList out;
+    for (const QString& p : paths)
+        out << p.mid(root.size() + 1);
+    return out;
+}
+
+} // namespace
+
+TEST(IsSupportedFile, Extensions) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Song.MP3", true},         {"a.flac", true},          {"clip.MkV", true},
+        {"x.eac3", true},           {"x.webm", true},          {"x.wv", true},
+        {"song.opus", false},       {"notes.txt", false},      {"song.mp3 ", false},
+        {"noextension", false},     {".mp3", true},            {"/music/album.flac/track", false},
+        {"/music/a.b/track.aiff", true}, {"archive.mp3.zip", false}, {"x.", false},
+    };
+    for (auto [name, expected] : cases)
+        EXPECT_EQ(IsSupportedFile(QString::fromUtf8(name)), expected) << name;
+}
+
+TEST(ScanFolder, DepthFirstPreOrderWithHiddenFiles) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QDir(root).mkpath(QStringLiteral("sub/deeper"));
+    Touch(root + QStringLiteral("/a.mp3"));
+    Touch(root + QStringLiteral("/sub/b.wav"));
+    Touch(root + QStringLiteral("/sub/deeper/.hidden.flac"));
+    Touch(root + QStringLiteral("/c.flac"));
+    Touch(root + QStringLiteral("/skip.txt"));
+    Touch(root + QStringLiteral("/song.opus"));
+
+    QStringList found;
+    ScanFolder(root, found);
+    const QStringList rel = Relative(found, root);
+    EXPECT_EQ(rel.size(), 4) << rel.join(u' ').toStdString();
+    EXPECT_TRUE(rel.contains(QStringLiteral("sub/deeper/.hidden.flac")));
+    // Pre-order: a folder's files come right where the folder is met, so the
+    // files of sub are contiguous, and deeper's sit inside sub's run.
+    const auto subFirst = rel.indexOf(QStringLiteral("sub/b.wav"));
+    const auto deeper = rel.indexOf(QStringLiteral("sub/deeper/.hidden.flac"));
+    EXPECT_EQ(std::abs(subFirst - deeper), 1);
+
+    // A trailing separator on the folder gives the same paths.
+    QStringList again;
+    ScanFolder(root + u'/', again);
+    EXPECT_EQ(again, found);
+
+    // Scanning appends: loading the same folder twice lists its files twice.
+    ScanFolder(root, found);
+    EXPECT_EQ(found.size(), 8);
+}
+
+TEST(ScanFolder, MissingEmptyAndUnreadableFoldersAddNothing) {
+    QTemporaryDir dir;
+    QStringList found;
+    ScanFolder(dir.filePath(QStringLiteral("missing")), found);
+    ScanFolder(dir.path(), found);
+    EXPECT_TRUE(found.isEmpty());
+    if (::geteuid() != 0) {
+        QDir(dir.path()).mkdir(QStringLiteral("locked"));
+        Touch(dir.filePath(QStringLiteral("locked/x.mp3")));
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFileDevice::Permissions{});
+        ScanFolder(dir.path(), found);
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_TRUE(found.isEmpty());
+    }
+}
+
+TEST(ScanFolder, FollowsFolderLinksButEndsLoops) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QDir(root).mkpath(QStringLiteral("music/album"));
+    Touch(root + QStringLiteral("/music/album/t.mp3"));
+    Touch(root + QStringLiteral("/elsewhere.flac"));
+    // A link back to an ancestor, and a link to a folder outside the scanned tree.
+    ASSERT_TRUE(QFile::link(root + QStringLiteral("/music"), root + QStringLiteral("/music/album/loop")));
+    QDir(root).mkpath(QStringLiteral("outside"));
+    Touch(root + QStringLiteral("/outside/o.wav"));
+    ASSERT_TRUE(QFile::link(root + QStringLiteral("/outside"), root + QStringLiteral("/music/linked")));
+
+    QStringList found;
+    ScanFolder(root + QStringLiteral("/music"), found);
+    const QStringList rel = Relative(found, root + QStringLiteral("/music"));
+    EXPECT_EQ(rel.size(), 2) << rel.join(u' ').toStdString();
+    EXPECT_TRUE(rel.contains(QStringLiteral("album/t.mp3")));
+    EXPECT_TRUE(rel.contains(QStringLiteral("linked/o.wav"))) << "links to folders are followed";
+}

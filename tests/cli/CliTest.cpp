@@ -1,0 +1,171 @@
+// korvane-cli as users run it: golden output on fixtures made here, exit statuses.
+#include "support/TestMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace testmedia;
+
+namespace {
+
+// Sines at the centres of bins 1..lastBin with fixed pseudo-random phases:
+// periodic in 2048 samples, so every FFT frame sees the same spectrum and the
+// results do not depend on any encoder's version. Written as float samples:
+// 16-bit rounding of a periodic signal would add harmonics of its own.
+std::vector<float> BinComb(int lastBin, int sampleRate, double seconds, float amplitude) {
+    std::vector<float> period(2048, 0.0f);
+    std::uint32_t state = 12345;
+    for (int bin = 1; bin <= lastBin; ++bin) {
+        state = state * 1664525u + 1013904223u;
+        const double phase = 2.0 * std::numbers::pi * (state >> 8) / double(1u << 24);
+        for (int n = 0; n < 2048; ++n)
+            period[n] += float(amplitude * std::sin(2.0 * std::numbers::pi * bin * n / 2048.0 + phase));
+    }
+    std::vector<float> samples;
+    // Whole periods only: a zero-padded last frame would smear the spectrum.
+    const int total = int(seconds * sampleRate) / 2048 * 2048;
+    samples.reserve(std::size_t(total));
+    for (int i = 0; i < total; ++i)
+        samples.push_back(period[std::size_t(i % 2048)]);
+    return samples;
+}
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun RunCli(const QStringList& arguments, const QString& workingDir) {
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(env);
+    process.start(CliPath(), arguments);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    CliRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString Golden(const QString& name) {
+    QFile file(QStringLiteral(KORVANE_GOLDEN_DIR) + u'/' + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return QString::fromUtf8(file.readAll());
+}
+
+// KORVANE_UPDATE_GOLDEN=1 rewrites the golden files from the current output.
+void UpdateGolden(const QString& name, const QString& text) {
+    QFile file(QStringLiteral(KORVANE_GOLDEN_DIR) + u'/' + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(dir.path()).mkdir(QStringLiteral("set"));
+        WriteWav(dir.filePath(QStringLiteral("set/bandlimited.wav")), BinComb(700, 44100, 3, 0.004f), 44100, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/fullband.wav")), BinComb(1023, 44100, 3, 0.004f), 44100, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/lowrate.wav")), BinComb(1023, 22050, 3, 0.004f), 22050, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/silence.wav")), std::vector<float>(44100, 0.0f), 44100);
+        WriteBytes(dir.filePath(QStringLiteral("set/notaudio.mp3")), "no sound here, \"quoted\"\n");
+    }
+
+    // Paths in the order the scan finds them are file-system dependent; the
+    // golden files name the files one by one instead.
+    QStringList files() const {
+        return {QStringLiteral("set/bandlimited.wav"), QStringLiteral("set/fullband.wav"),
+                QStringLiteral("set/lowrate.wav"), QStringLiteral("set/silence.wav"),
+                QStringLiteral("set/notaudio.mp3")};
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(CliTest, GoldenOutputs) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"jsonl", "check.jsonl"},
+        {"csv", "check.csv"},
+        {"table", "check.txt"},
+    };
+    for (auto [format, golden] : cases) {
+        const CliRun run = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--format"),
+                                           QString::fromLatin1(format)} + files(),
+                               dir.path());
+        EXPECT_EQ(run.exitCode, 2) << format << ": an Error row wins over suspicious rows";
+        if (qEnvironmentVariableIsSet("KORVANE_UPDATE_GOLDEN"))
+            UpdateGolden(QString::fromLatin1(golden), run.out);
+        else
+            EXPECT_EQ(run.out, Golden(QString::fromLatin1(golden))) << format;
+        EXPECT_TRUE(run.err.isEmpty()) << "no progress when stderr is not a terminal: " << run.err.toStdString();
+    }
+}
+
+TEST_F(CliTest, ParallelOutputKeepsArgumentOrder) {
+    const CliRun serial = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--jobs"),
+                                          QStringLiteral("1"), QStringLiteral("--format"),
+                                          QStringLiteral("jsonl")} + files() + files(),
+                              dir.path());
+    const CliRun parallel = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("-j"),
+                                            QStringLiteral("4"), QStringLiteral("--format"),
+                                            QStringLiteral("jsonl")} + files() + files(),
+                                dir.path());
+    EXPECT_EQ(serial.out, parallel.out);
+    EXPECT_EQ(serial.out.count(u'\n'), 10);
+}
+
+TEST_F(CliTest, FolderIsScannedAndExtensionlessNamesAreAnalysedWhenNamed) {
+    QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")), dir.filePath(QStringLiteral("fullband.data")));
+    const CliRun run = RunCli({QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("csv"),
+                            QStringLiteral("set"), QStringLiteral("fullband.data")},
+                           dir.path());
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 5 + 1) << run.out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("fullband.data,1411,44100,22050,false,OK,false,")))
+        << lines.last().toStdString();
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_TRUE(lines[i].startsWith(QStringLiteral("set/"))) << lines[i].toStdString();
+}
+
+TEST_F(CliTest, ExitStatuses) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+    } cases[] = {
+        {{"check", "set/fullband.wav"}, 0},
+        {{"check", "set/fullband.wav", "set/bandlimited.wav"}, 1},
+        {{"check", "set/lowrate.wav"}, 1},
+        {{"check", "set/bandlimited.wav", "set/silence.wav"}, 2},
+        {{"check", "does-not-exist.flac"}, 2},
+        {{"check"}, 64},
+        {{"check", "--format", "xml", "set"}, 64},
+        {{"check", "--jobs", "0", "set"}, 64},
+        {{"check", "--bogus", "set"}, 64},
+        {{"frobnicate"}, 64},
+        {{}, 64},
+        {{"--version"}, 0},
+        {{"--help"}, 0},
+        {{"check", "--help"}, 0},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(c.arguments, dir.path());
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString() << "\n"
+                                            << run.err.toStdString();
+        if (c.exitCode == 64) {
+            EXPECT_TRUE(run.err.startsWith(QStringLiteral("korvane-cli: "))) << run.err.toStdString();
+        }
+    }
+}
