@@ -59,6 +59,7 @@ void TAppForm::ListViewItemChanged() {
 
 void TAppForm::showPanel() {
     PaintBox1->show();
+    Splitter1->refresh(); // lay out the handle now, not on the next pass of the event loop
     const int available = Splitter1->height() - Splitter1->handleWidth();
     const int panel = std::clamp(m_panelHeight, PaintBox1->minimumHeight(),
                                  std::max(PaintBox1->minimumHeight(), available - 40));
@@ -67,6 +68,7 @@ void TAppForm::showPanel() {
 
 void TAppForm::hidePanel() {
     PaintBox1->hide();
+    Splitter1->refresh();
 }
 
 void TAppForm::Save1Click() {
