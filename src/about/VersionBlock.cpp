@@ -15,7 +15,9 @@ constexpr qsizetype kHeaderSize = 6;
 // A block's lengths are 16-bit, so nothing real nests deeper than this.
 constexpr int kMaxDepth = 16;
 
-qsizetype Align4(qsizetype offset) { return (offset + 3) & ~qsizetype(3); }
+qsizetype Align4(qsizetype offset) {
+    return (offset + 3) & ~qsizetype(3);
+}
 
 void AppendU16(QByteArray& out, quint16 value) {
     char bytes[2];
@@ -29,7 +31,9 @@ void AppendU32(QByteArray& out, quint32 value) {
     out.append(bytes, 4);
 }
 
-void PadTo4(QByteArray& out) { out.append(Align4(out.size()) - out.size(), '\0'); }
+void PadTo4(QByteArray& out) {
+    out.append(Align4(out.size()) - out.size(), '\0');
+}
 
 QByteArray Utf16WithTerminator(const QString& text) {
     QByteArray out;

@@ -15,8 +15,8 @@
 // on a 32-bit boundary, all little-endian.
 struct VersionNode {
     QString key;
-    bool isText = false;  // type 1: the value is zero-terminated UTF-16 text
-    QByteArray value;     // raw bytes (for text: UTF-16LE including the terminator)
+    bool isText = false; // type 1: the value is zero-terminated UTF-16 text
+    QByteArray value;    // raw bytes (for text: UTF-16LE including the terminator)
     QList<VersionNode> children;
 };
 
@@ -38,7 +38,7 @@ struct VersionResourceContent {
     VersionNumbers productVersion{};
     quint16 language = 0x0409;
     quint16 codePage = 0x04E4;
-    QList<QPair<QString, QString>> strings;  // name, value, in this order
+    QList<QPair<QString, QString>> strings; // name, value, in this order
 };
 
 // The whole tree: VS_VERSION_INFO with StringFileInfo and VarFileInfo.

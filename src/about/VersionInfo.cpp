@@ -45,8 +45,7 @@ VersionNode ParseRoot(const QByteArray& block) {
 
 void ReadVersionBlock(const QByteArray& block, TEXEVersionData& data) {
     const VersionNode root = ParseRoot(block);
-    const VersionNode* translation =
-        FindVersionNode(root, u"\\VarFileInfo\\Translation\\");
+    const VersionNode* translation = FindVersionNode(root, u"\\VarFileInfo\\Translation\\");
     if (!translation || translation->value.size() < 4)
         throw std::runtime_error("the version information has no translation table");
 
@@ -76,10 +75,9 @@ void ReadVersionInfo(const QString& file, TEXEVersionData& data) {
     try {
         ReadVersionBlock(block, data);
     } catch (const std::runtime_error& error) {
-        throw std::runtime_error(
-            QStringLiteral("Cannot read the version information of \"%1\": %2")
-                .arg(file, QString::fromUtf8(error.what()))
-                .toStdString());
+        throw std::runtime_error(QStringLiteral("Cannot read the version information of \"%1\": %2")
+                                     .arg(file, QString::fromUtf8(error.what()))
+                                     .toStdString());
     }
 }
 

@@ -251,8 +251,8 @@ quint16 LanguageIdForLocaleName(const QString& name) {
 
 quint16 UserDefaultUILanguage(const QProcessEnvironment& environment) {
     // LANGUAGE is a priority list ("de_AT:de:en"); its first entry counts.
-    const QString language =
-        environment.value(QStringLiteral("LANGUAGE")).section(u':', 0, 0, QString::SectionSkipEmpty);
+    const QString language = environment.value(QStringLiteral("LANGUAGE"))
+                                 .section(u':', 0, 0, QString::SectionSkipEmpty);
     if (!language.isEmpty())
         return LanguageIdForLocaleName(language);
     for (const char16_t* variable : {u"LC_ALL", u"LC_MESSAGES", u"LANG"}) {

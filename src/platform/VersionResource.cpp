@@ -2,10 +2,11 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #include <gelf.h>
 #include <libelf.h>
 
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -19,10 +20,9 @@ struct ElfCloser {
 };
 
 [[noreturn]] void Fail(const QString& file, const QString& reason) {
-    throw std::runtime_error(
-        QStringLiteral("Cannot read the version information of \"%1\": %2")
-            .arg(file, reason)
-            .toStdString());
+    throw std::runtime_error(QStringLiteral("Cannot read the version information of \"%1\": %2")
+                                 .arg(file, reason)
+                                 .toStdString());
 }
 
 } // namespace
@@ -57,8 +57,7 @@ QByteArray ReadVersionResource(const QString& file) {
             break;
         if (contents->d_size > kMaxBlockSize)
             Fail(file, QStringLiteral("its version block is too large"));
-        return QByteArray(static_cast<const char*>(contents->d_buf),
-                          qsizetype(contents->d_size));
+        return QByteArray(static_cast<const char*>(contents->d_buf), qsizetype(contents->d_size));
     }
     Fail(file, QStringLiteral("it has no version information"));
 }

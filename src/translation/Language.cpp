@@ -18,7 +18,7 @@ QString LanguageFilePath;
 
 namespace {
 
-QStringList LanguageStrings;  // the loaded file's lines, in file order
+QStringList LanguageStrings; // the loaded file's lines, in file order
 QString LoadError;
 QString BaseFolderForTesting;
 
@@ -123,6 +123,10 @@ QString Translate(const QString& text) {
     return translation && !translation->isEmpty() ? *translation : text;
 }
 
-QString LanguageLoadError() { return LoadError; }
+QString LanguageLoadError() {
+    return LoadError;
+}
 
-void SetLanguageBaseFolderForTesting(const QString& folder) { BaseFolderForTesting = folder; }
+void SetLanguageBaseFolderForTesting(const QString& folder) {
+    BaseFolderForTesting = folder;
+}

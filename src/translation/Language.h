@@ -5,10 +5,10 @@
 
 // The interface language, chosen once at start-up by InitLanguage and only
 // read afterwards (no lock: it is written before any worker thread exists).
-extern QString LanguagesFolder;    // executable folder + "Languages", no trailing separator
-extern QStringList LanguageFiles;  // names of the "*lang.txt" files found there
-extern QString CurrentLanguage;    // language name of the loaded file, or empty
-extern QString LanguageFilePath;   // full path of the loaded file, or empty
+extern QString LanguagesFolder;   // executable folder + "Languages", no trailing separator
+extern QStringList LanguageFiles; // names of the "*lang.txt" files found there
+extern QString CurrentLanguage;   // language name of the loaded file, or empty
+extern QString LanguageFilePath;  // full path of the loaded file, or empty
 
 // Chooses and loads the interface language. `preferred` is a language file
 // name (German.lang.txt); when blank, the file that LanguageCodes.csv names for

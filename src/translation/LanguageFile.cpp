@@ -9,7 +9,9 @@
 
 namespace {
 
-[[noreturn]] void Fail(const QString& message) { throw std::runtime_error(message.toStdString()); }
+[[noreturn]] void Fail(const QString& message) {
+    throw std::runtime_error(message.toStdString());
+}
 
 } // namespace
 
@@ -33,10 +35,12 @@ QStringList SplitTextLines(QStringView text) {
 QStringList ReadLanguageFileLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        Fail(QStringLiteral("Cannot read the language file \"%1\": %2").arg(path, file.errorString()));
+        Fail(QStringLiteral("Cannot read the language file \"%1\": %2")
+                 .arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        Fail(QStringLiteral("Cannot read the language file \"%1\": %2").arg(path, file.errorString()));
+        Fail(QStringLiteral("Cannot read the language file \"%1\": %2")
+                 .arg(path, file.errorString()));
 
     // Strict: a sequence cut off at the end counts as invalid too.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

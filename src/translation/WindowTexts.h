@@ -31,7 +31,8 @@ inline const QString kClickToDownload = QStringLiteral("Click to download");
 
 // Feedback form; its title is the product name, a blank and "feedback".
 inline const QString kFeedback = QStringLiteral("feedback");
-inline const QString kAppreciateFeedback = QStringLiteral("We would really appreciate your feedback.");
+inline const QString kAppreciateFeedback =
+    QStringLiteral("We would really appreciate your feedback.");
 inline const QString kLikeOrDislike = QStringLiteral("What did you like or dislike?");
 inline const QString kIncludeMyEmail = QStringLiteral("Include my e-mail:");
 inline const QString kSend = QStringLiteral("Send");

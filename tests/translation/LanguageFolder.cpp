@@ -15,8 +15,8 @@ const char* const kLocaleVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LA
 
 LanguageFolder::LanguageFolder() {
     for (const char* name : kLocaleVariables)
-        m_saved.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
-                                                            : std::nullopt});
+        m_saved.append(
+            {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
     SetLanguageBaseFolderForTesting(base());
 }
 
@@ -30,7 +30,9 @@ LanguageFolder::~LanguageFolder() {
     SetLanguageBaseFolderForTesting(QString());
 }
 
-void LanguageFolder::createLanguages() const { QDir(base()).mkpath(QStringLiteral("Languages")); }
+void LanguageFolder::createLanguages() const {
+    QDir(base()).mkpath(QStringLiteral("Languages"));
+}
 
 QString LanguageFolder::write(const QString& name, const QByteArray& bytes) const {
     createLanguages();

@@ -27,5 +27,5 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved;  // variable, value before
+    QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved; // variable, value before
 };
