@@ -79,13 +79,11 @@ void TAppForm::FormCreate() {
                                   m_environment.UserDataFolder, AppCompanyName, AppProductName);
     SettingsIni = OpenSettingsIni(DataFolder + QStringLiteral("settings.ini"));
 
-    try {
-        InitLanguage(QString());
-    } catch (const std::exception& error) {
-        // A damaged language file leaves the secondary windows in English;
-        // it is no reason to refuse to start.
-        qWarning("Language file not loaded: %s", error.what());
-    }
+    // A damaged language file leaves the secondary windows in English; it is
+    // no reason to refuse to start.
+    InitLanguage(QString());
+    if (!LanguageLoadError().isEmpty())
+        qWarning("%s", qUtf8Printable(LanguageLoadError()));
 
     OpenDialogFilter = AddFilesFilterText();
     FoundFiles.clear();

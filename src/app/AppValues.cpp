@@ -2,30 +2,14 @@
 
 #include "about/VersionInfo.h"
 
-#include <QStringList>
-
 #include <exception>
+#include <optional>
 
 QString AppCompanyName;
 QString AppProductName;
 QString AppVersion;
 QString AppTitle;
 QString DataFolder;
-
-bool ParseMajorMinor(const QString& version, int& major, int& minor) {
-    const QStringList parts = version.trimmed().split(u'.');
-    if (parts.size() < 2)
-        return false;
-    bool majorOk = false;
-    bool minorOk = false;
-    const uint a = parts[0].trimmed().toUInt(&majorOk);
-    const uint b = parts[1].trimmed().toUInt(&minorOk);
-    if (!majorOk || !minorOk || a > 65535 || b > 65535)
-        return false;
-    major = int(a);
-    minor = int(b);
-    return true;
-}
 
 TAppIdentity ReadAppIdentity(const QString& executable) {
     TAppIdentity identity;
@@ -41,11 +25,9 @@ TAppIdentity ReadAppIdentity(const QString& executable) {
     }
     identity.CompanyName = data.CompanyName;
     identity.ProductName = data.ProductName;
-    int major = 0;
-    int minor = 0;
-    if (ParseMajorMinor(data.FileVersion, major, minor)) {
-        identity.Major = major;
-        identity.Minor = minor;
+    if (const std::optional<VersionNumbers> version = ReadFixedFileVersion(executable)) {
+        identity.Major = (*version)[0];
+        identity.Minor = (*version)[1];
     }
     return identity;
 }

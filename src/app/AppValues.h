@@ -26,6 +26,3 @@ TAppIdentity ReadAppIdentity(const QString& executable);
 // Sets AppCompanyName, AppProductName, AppVersion and AppTitle.
 void SetAppValues(const TAppIdentity& identity);
 
-// "major.minor" parsed from a version text such as "1.0.0.0"; false when the
-// text does not start with two numbers of 0..65535.
-bool ParseMajorMinor(const QString& version, int& major, int& minor);

@@ -64,6 +64,21 @@ TEST_F(AppFormTest, StartUpSetsTheValuesTheCaptionAndTheDataFolderBesideTheProgr
     EXPECT_EQ(window.statusText(), u"");
 }
 
+TEST_F(AppFormTest, StartUpReadsTheNamesAndVersionFromTheProgramsVersionBlock) {
+    const TAppIdentity identity = ReadAppIdentity(QStringLiteral(KORVANE_GUI_PATH));
+    EXPECT_EQ(identity.CompanyName, u"QUIBLEX");
+    EXPECT_EQ(identity.ProductName, u"Korvane");
+    EXPECT_EQ(identity.Major, 1);
+    EXPECT_EQ(identity.Minor, 0);
+
+    // A file without a version block: the built-in names and 65535.65535.
+    makeForm(false);
+    EXPECT_EQ(AppVersion, u"65535.65535");
+    EXPECT_EQ(AppTitle, u"QUIBLEX - Korvane");
+    SetAppValues(identity);
+    EXPECT_EQ(AppVersion, u"1.0");
+}
+
 TEST_F(AppFormTest, LeftoverProbeSendsTheDataFolderToTheUserDataFolder) {
     QFile leftover(exeDir.filePath(QStringLiteral("chk.tmp")));
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));

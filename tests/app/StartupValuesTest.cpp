@@ -49,22 +49,6 @@ TEST(AppValues, TitleAndVersionFromTheIdentity) {
     EXPECT_EQ(AppTitle, u"A - B");
 }
 
-TEST(AppValues, MajorMinorFromVersionTexts) {
-    const std::tuple<const char*, bool, int, int> cases[] = {
-        {"1.0.0.0", true, 1, 0},  {"2.15", true, 2, 15}, {"65535.65535.1.1", true, 65535, 65535},
-        {"1", false, 0, 0},       {"", false, 0, 0},     {"65536.0.0.0", false, 0, 0},
-        {"a.b.c.d", false, 0, 0}, {"-1.2", false, 0, 0},
-    };
-    for (auto [text, ok, major, minor] : cases) {
-        int a = -7, b = -7;
-        EXPECT_EQ(ParseMajorMinor(QString::fromUtf8(text), a, b), ok) << text;
-        if (ok) {
-            EXPECT_EQ(a, major) << text;
-            EXPECT_EQ(b, minor) << text;
-        }
-    }
-}
-
 TEST(AppValues, WithoutAVersionBlockTheBuildNamesAndVersion65535) {
     QTemporaryDir dir;
     const TAppIdentity identity = ReadAppIdentity(dir.filePath(QStringLiteral("missing")));

@@ -1,8 +1,0 @@
-#include "translation/Language.h"
-
-QString LanguagesFolder;
-QStringList LanguageFiles;
-QString CurrentLanguage;
-void InitLanguage(const QString&) {}
-QString Translate(const QString& text) { return text; }
-QString LanguageLoadError() { return {}; }
