@@ -31,7 +31,8 @@ QStringList PickFoldersDialog(QWidget* parent, const QString& startFolder) {
     // user pick several with Ctrl or Shift.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
-    dialog.setDirectory(startFolder.isEmpty() ? QDir::homePath() : startFolder);
+    // Started from a terminal, the folder it was started in is the likely one.
+    dialog.setDirectory(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
     for (auto* view : dialog.findChildren<QListView*>(QStringLiteral("listView")))
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (auto* view : dialog.findChildren<QTreeView*>(QStringLiteral("treeView")))
