@@ -87,6 +87,7 @@ TEST(NewVersionNoticeTest, OpensInTheTopRightCornerAboveOtherWindowsWithoutTakin
     EXPECT_TRUE(w.testAttribute(Qt::WA_ShowWithoutActivating));
     QApplication::processEvents();
     EXPECT_FALSE(w.isActiveWindow());
+    EXPECT_EQ(QApplication::activeWindow(), &mainWindow);
 }
 
 TEST(NewVersionNoticeTest, NamesTheProductAndTheOfferedVersion) {

@@ -3,12 +3,29 @@
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace vendortest {
+
+namespace {
+
+// Requests to loopback must not go to a proxy that the environment names.
+class LoopbackWithoutProxy : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("no_proxy", "127.0.0.1,localhost");
+        qputenv("NO_PROXY", "127.0.0.1,localhost");
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kLoopbackWithoutProxy =
+    ::testing::AddGlobalTestEnvironment(new LoopbackWithoutProxy);
+
+} // namespace
 
 bool MakeSelfSignedCertificate(const QString& certFile, const QString& keyFile) {
     QProcess openssl;
