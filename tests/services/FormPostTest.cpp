@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace vendortest;
 
@@ -35,6 +36,11 @@ struct EncodingCase {
     QStringList fields;
     QByteArray body;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const EncodingCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FormEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
 
@@ -163,6 +169,11 @@ struct BodySizeCase {
     bool accepted;
 };
 
+// Test names already say which case; print only that.
+void PrintTo(const BodySizeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BodyCapTest : public ::testing::TestWithParam<BodySizeCase> {};
 
 TEST_P(BodyCapTest, AnswersAboveOneMebibyteAreRefused) {
@@ -208,6 +219,11 @@ struct CharsetCase {
     std::string type;
     QString text;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const CharsetCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CharsetTest : public ::testing::TestWithParam<CharsetCase> {};
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -141,6 +142,11 @@ struct LinkCase {
     QString downloadUrl;
     QString opened;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const LinkCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class NoticeLinkTest : public ::testing::TestWithParam<LinkCase> {};
 

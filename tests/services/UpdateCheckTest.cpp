@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <ostream>
 
 using namespace vendortest;
 
@@ -93,6 +94,11 @@ struct StartCase {
     QString checkErrors = {};
     int showUpdate = 1;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const StartCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UpdateCheckStartsTest : public ::testing::TestWithParam<StartCase> {};
 
@@ -289,6 +295,11 @@ struct AnswerCase {
     QString downloadUrl;
     bool notice;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const AnswerCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UpdateAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
 

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <gtest/gtest.h>
+#include <ostream>
 
 struct TagCase {
     const char* name;
@@ -13,6 +14,11 @@ struct TagCase {
     QString tag;
     QString value;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const TagCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ExtractTagValueTest : public ::testing::TestWithParam<TagCase> {};
 
@@ -49,6 +55,11 @@ struct ScrambleCase {
     QString text;
     std::uint16_t key;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const ScrambleCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ScrambleRoundTripTest : public ::testing::TestWithParam<ScrambleCase> {};
 
@@ -96,6 +107,11 @@ struct AddressCase {
     QString address;
     bool web;
 };
+
+// Test names already say which case; print only that.
+void PrintTo(const AddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class IsWebAddressTest : public ::testing::TestWithParam<AddressCase> {};
 
