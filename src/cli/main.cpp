@@ -1,4 +1,5 @@
 // korvane-cli: batch analysis over the same core as the Korvane window.
+#include "about/VersionInfo.h"
 #include "analysis/BASS.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
@@ -6,6 +7,7 @@
 #include <QCoreApplication>
 
 #include <cstdlib>
+#include <stdexcept>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -24,12 +26,24 @@ QString MainHelp() {
         "  -v, --version            show the version\n");
 }
 
+// The version is the one the build wrote into this executable's version block.
+int PrintVersion() {
+    TEXEVersionData version;
+    try {
+        ReadVersionInfo(QCoreApplication::applicationFilePath(), version);
+    } catch (const std::runtime_error& error) {
+        PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        return kExitError;
+    }
+    PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(version.ProductVersion));
+    return kExitClean;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
     // Damaged files make FFmpeg talk; the verdicts say what matters.
     if (!std::getenv("KORVANE_FFMPEG_LOG"))
@@ -43,10 +57,8 @@ int main(int argc, char* argv[]) {
         PrintText(stdout, MainHelp());
         return kExitClean;
     }
-    if (command == u"-v" || command == u"--version") {
-        PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(QStringLiteral(KORVANE_VERSION)));
-        return kExitClean;
-    }
+    if (command == u"-v" || command == u"--version")
+        return PrintVersion();
 
     BASS_Init(0, 44100, 0, nullptr, nullptr);
     int status = kExitUsage;

@@ -1,7 +1,7 @@
 #include "services/NewVersionNotice.h"
 
-#include "services/TranslateShim.h"
 #include "services/WebHelpers.h"
+#include "translation/Language.h"
 
 #include <QApplication>
 #include <QCloseEvent>

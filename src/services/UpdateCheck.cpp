@@ -1,5 +1,6 @@
 #include "services/UpdateCheck.h"
 
+#include "app/Trim.h"
 #include "services/TextScramble.h"
 #include "services/WebHelpers.h"
 
@@ -80,7 +81,7 @@ TCheckState::TCheckState() : OwnerThread(QThread::currentThread()) {}
 TCheckState::~TCheckState() = default;
 
 void RecordCheckError(TCheckState& state, const QString& message) {
-    if (TrimBlanksAndControls(message).isEmpty()) {
+    if (TrimControl(message).isEmpty()) {
         return;
     }
     state.CheckFailed = true;

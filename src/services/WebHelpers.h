@@ -27,7 +27,3 @@ QString VendorHost();
 // True only for an absolute http or https URL with a host: the only kind of
 // address from the network that may be handed to the desktop to open.
 bool IsWebAddress(const QString& address);
-
-// `text` without the blanks and control characters (everything up to U+0020)
-// at both ends.
-QString TrimBlanksAndControls(const QString& text);

@@ -136,13 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"Blank", QStringLiteral("   "), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TrimBlanksAndControlsTest, TrimsEverythingUpToSpaceAtBothEnds) {
-    EXPECT_EQ(TrimBlanksAndControls(QStringLiteral("\r\n\t \x01OK \x1f\r\n")),
-              QStringLiteral("OK"));
-    EXPECT_EQ(TrimBlanksAndControls(QStringLiteral(" a b ")), QStringLiteral("a b"));
-    EXPECT_EQ(TrimBlanksAndControls(QStringLiteral("\r\n")), QString());
-}
-
 TEST(UserLocaleNameTest, IsLanguageDashTerritoryOrXx) {
     const QString name = UserLocaleName();
     EXPECT_TRUE(name == QLatin1String("xx") ||

@@ -1,5 +1,0 @@
-#include "services/TranslateShim.h"
-
-QString Translate(const QString& text) {
-    return text;
-}
