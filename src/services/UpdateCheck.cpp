@@ -205,6 +205,8 @@ void TChecker::CheckNow() {
             Evaluate(answer, dayCount);
         } catch (const std::exception& error) {
             RecordCheckError(s, TypeName(error) + QStringLiteral(" Error:\r") + Message(error));
+        } catch (...) {
+            RecordCheckError(s, QStringLiteral("Unknown Error:\rno message"));
         }
     }
 
