@@ -10,6 +10,7 @@
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
 #include "platform/DataFolder.h"
+#include "services/WebHelpers.h"
 #include "translation/Language.h"
 
 #include <QApplication>
@@ -315,7 +316,7 @@ void TAppForm::Exit1Click() {
 
 void TAppForm::Help2Click() {
     try {
-        m_environment.OpenUrl(OnlineHelpUrl(QString::fromUtf8(KORVANE_VENDOR_HOST), AppProductName));
+        m_environment.OpenUrl(OnlineHelpUrl(VendorHost(), AppProductName));
     } catch (...) {
         // Help is a convenience; whatever the desktop does with it is its affair.
     }
