@@ -18,7 +18,7 @@ xvfb-run -a -s "-screen 0 1000x720x24 -dpi 96" bash -c '
   set -euo pipefail
   harness=$1 demo=$2 out=$3
   fifo=$(mktemp -u) && mkfifo "$fifo"
-  "$harness" "$demo" 1 >"$fifo" &
+  "$harness" "$demo" fake-320kbps.mp3 >"$fifo" &
   pid=$!
   ready=""
   while read -r -t 60 line; do

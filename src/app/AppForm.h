@@ -169,8 +169,7 @@ private:
     void createStatusBar();
     void createTimers();
     void setStatusText(const QString& text);
-    void beginLoad(qsizetype count);
-    void loadProgress(qsizetype done);
+    void beginLoad();
     void endLoad();
     void Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype index);
     bool waitForResult(AnalysisAhead& ahead, qsizetype index);

@@ -21,7 +21,7 @@
 #include <atomic>
 #include <thread>
 
-void TAppForm::beginLoad(qsizetype count) {
+void TAppForm::beginLoad() {
     if (m_loadDepth++ == 0) {
         m_stopRequested = false;
         // One load at a time: a second one would interleave its rows with
@@ -31,7 +31,6 @@ void TAppForm::beginLoad(qsizetype count) {
         StopButton->show();
         m_escape->setEnabled(true);
     }
-    Q_UNUSED(count);
 }
 
 void TAppForm::endLoad() {
@@ -100,7 +99,7 @@ bool TAppForm::EkleAll(const QStringList& paths) {
         qWarning("A load is already running; %lld files not added", qlonglong(paths.size()));
         return false;
     }
-    beginLoad(paths.size());
+    beginLoad();
     auto end = qScopeGuard([this] {
         m_batchRunning = false;
         endLoad();
@@ -149,7 +148,7 @@ QStringList TAppForm::scanInBackground(const QString& folder) {
 }
 
 void TAppForm::KlasorYukle(const QString& klasor) {
-    beginLoad(0);
+    beginLoad();
     auto end = qScopeGuard([this] { endLoad(); });
     setStatusText(QStringLiteral("Loading Files..."));
     BusyCursorGuard cursor;
@@ -180,7 +179,7 @@ void TAppForm::AddFolder1Click() {
     if (folders.isEmpty())
         return;
     LastFolder = folders.first();
-    beginLoad(0);
+    beginLoad();
     auto end = qScopeGuard([this] { endLoad(); });
     for (const QString& folder : folders) {
         if (m_stopRequested)

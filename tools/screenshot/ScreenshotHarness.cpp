@@ -1,5 +1,5 @@
-// Starts the main window as the program does, loads a folder, chooses a row
-// and, once its spectrogram is drawn, prints "READY x y width height" (the
+// Starts the main window as the program does, loads a folder, chooses the row
+// whose file name is NAME (or the first) and, once its spectrogram is drawn, prints "READY x y width height" (the
 // window's place on the screen) so scripts/screenshot.sh can take its picture.
 #include "app/AppForm.h"
 #include "app/ResultList.h"
@@ -16,12 +16,12 @@ extern "C" {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [ROW]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [NAME]\n", argv[0]);
         return 64;
     }
     av_log_set_level(AV_LOG_QUIET);
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const int row = argc > 2 ? std::atoi(argv[2]) : 0;
+    const QString name = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     TAppForm form(TAppFormEnvironment::Standard());
     form.show();
@@ -32,7 +32,12 @@ int main(int argc, char** argv) {
             QApplication::exit(1);
             return;
         }
-        form.ListView1->selectRow(std::min(row, form.ListView1->rowCount() - 1));
+        int row = 0;
+        for (int i = 0; i < form.ListView1->rowCount(); ++i) {
+            if (!name.isEmpty() && form.ListView1->caption(i).endsWith(u'/' + name))
+                row = i;
+        }
+        form.ListView1->selectRow(row);
         form.ListView1->setFocus();
         auto* poll = new QTimer(&form);
         QObject::connect(poll, &QTimer::timeout, &form, [&form, poll] {
