@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+
 #include <array>
 #include <cstdint>
 

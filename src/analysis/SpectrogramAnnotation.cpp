@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
+
 #include <algorithm>
 #include <cmath>
 

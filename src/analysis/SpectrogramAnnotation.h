@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+
 #include <cstdint>
 #include <vector>
 

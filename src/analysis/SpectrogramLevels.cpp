@@ -1,6 +1,7 @@
 #include "analysis/SpectrogramLevels.h"
 
 #include <QtGlobal>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>

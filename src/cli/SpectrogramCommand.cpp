@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+
 #include <cstring>
 #include <new>
 #include <optional>

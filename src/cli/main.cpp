@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+
 #include <cstdlib>
 #include <memory>
 
