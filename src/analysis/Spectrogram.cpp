@@ -73,9 +73,10 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
     const int range = std::max(loudest - floor, 1);
     SpectrogramPalette palette;
     BuildSpectrogramPalette(palette);
-    // The pixel of every cell value, so the loop below is a copy per cell.
+    // The pixel of every cell value up to the loudest, so the loop below is a
+    // copy per cell.
     std::array<std::array<std::uint8_t, 3>, 256> pixelOf{};
-    for (int v = 0; v < 256; ++v) {
+    for (int v = 0; v <= loudest; ++v) {
         const std::size_t entry = std::size_t(SpectrogramPaletteIndex(v, floor, range)) * 3;
         pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
     }
