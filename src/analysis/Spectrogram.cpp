@@ -27,7 +27,12 @@ constexpr int kDisplaySteps = 212;
 // Frees the stream on every way out, exceptions included.
 struct StreamGuard {
     HSTREAM handle;
-    ~StreamGuard() { BASS_StreamFree(handle); }
+    ~StreamGuard() { close(); }
+    void close() {
+        if (handle != 0)
+            BASS_StreamFree(handle);
+        handle = 0;
+    }
 };
 
 } // namespace
@@ -65,6 +70,7 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
     const std::int64_t frames = levels.frames();
     if (frames == 0)
         return;
+    guard.close(); // the decoder's buffers are not needed for painting
     // QImage addresses its columns with int.
     if (frames > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
@@ -91,16 +97,30 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
     for (int r = 0; r < kSpectrogramBins; ++r)
         rows[std::size_t(r)] = picture.scanLine(r);
 
-    for (std::int64_t f = 0; f < frames; ++f) {
-        const std::uint8_t* cells = levels.frame(f);
-        const std::size_t x = std::size_t(f) * 3;
+    // Painted in tiles of 64 columns, so each row takes 192 bytes at a time
+    // rather than 3. Level blocks go back as soon as their columns are
+    // painted and the picture's pages are touched only as painting reaches
+    // them, so the matrix and the picture are never both whole in memory.
+    // (No large pages for the picture: every tile touches every row, and
+    // they would make the whole picture resident at the first tile.)
+    constexpr std::int64_t kTile = 64;
+    static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
+    for (std::int64_t first = 0; first < frames; first += kTile) {
+        const int count = int(std::min(kTile, frames - first));
+        std::array<const std::uint8_t*, kTile> cells{};
+        for (int i = 0; i < count; ++i)
+            cells[std::size_t(i)] = levels.frame(first + i);
+        const std::size_t x = std::size_t(first) * 3;
         for (int b = 0; b < kSpectrogramBins; ++b) {
-            const auto& pixel = pixelOf[cells[b]];
             std::uint8_t* out = rows[std::size_t(kSpectrogramBins - 1 - b)] + x;
-            out[0] = pixel[0];
-            out[1] = pixel[1];
-            out[2] = pixel[2];
+            for (int i = 0; i < count; ++i, out += 3) {
+                const auto& pixel = pixelOf[cells[std::size_t(i)][b]];
+                out[0] = pixel[0];
+                out[1] = pixel[1];
+                out[2] = pixel[2];
+            }
         }
+        levels.releaseBlocksBefore(first + count);
     }
     bitmap = std::move(picture);
 }

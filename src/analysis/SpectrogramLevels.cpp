@@ -4,7 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 std::uint8_t SpectrogramCellValue(float magnitude) {
     const double levelDb = 20.0 * std::log10(double(magnitude) + 1e-9);
@@ -67,13 +73,60 @@ SpectrogramLevelMapper::SpectrogramLevelMapper()
     }
 }
 
+std::uint8_t SpectrogramLevelMapper::mapFrame(const float* magnitudes, std::uint8_t* cells,
+                                              int count) const {
+    // The table's address in a local: stores of bytes may alias anything, and
+    // would make the compiler fetch it again for every cell.
+    const Bucket* buckets = m_buckets.data();
+    std::uint8_t loudest = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t cell = map(buckets, magnitudes[i]);
+        cells[i] = cell;
+        loudest = std::max(loudest, cell);
+    }
+    return loudest;
+}
+
+void SpectrogramLevels::FreeBlock::operator()(std::uint8_t* block) const {
+    std::free(block);
+}
+
 std::uint8_t* SpectrogramLevels::appendFrame() {
     const std::int64_t offset = m_frames % kFramesPerBlock;
-    if (offset == 0)
-        m_blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(
-            std::size_t(kFramesPerBlock) * kSpectrogramBins));
+    if (offset == 0) {
+        constexpr std::size_t kBytes = std::size_t(kFramesPerBlock) * kSpectrogramBins;
+        m_blocks.emplace_back(); // room first, so a failed push cannot leak the block
+        auto* block = static_cast<std::uint8_t*>(std::aligned_alloc(kBytes, kBytes));
+        if (!block) {
+            m_blocks.pop_back();
+            throw std::bad_alloc();
+        }
+        m_blocks.back().reset(block);
+        AdviseLargePages(block, kBytes);
+    }
     ++m_frames;
     return m_blocks.back().get() + offset * kSpectrogramBins;
+}
+
+void SpectrogramLevels::releaseBlocksBefore(std::int64_t frame) {
+    const std::size_t wholeBlocks =
+        std::min(std::size_t(std::max<std::int64_t>(frame, 0) / kFramesPerBlock), m_blocks.size());
+    for (; m_released < wholeBlocks; ++m_released)
+        m_blocks[m_released].reset();
+}
+
+void AdviseLargePages(void* start, std::size_t length) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kLarge = std::uintptr_t(2) << 20;
+    const auto address = reinterpret_cast<std::uintptr_t>(start);
+    const std::uintptr_t begin = (address + kLarge - 1) & ~(kLarge - 1);
+    const std::uintptr_t end = (address + length) & ~(kLarge - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)length;
+#endif
 }
 
 std::int64_t PlannedSpectrogramFrames(HSTREAM stream) {
@@ -101,13 +154,8 @@ int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, Spectrogra
     while (levels.frames() < plannedFrames) {
         if (BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) == BASS_DATA_ERROR)
             break;
-        std::uint8_t* cells = levels.appendFrame();
-        std::uint8_t frameLoudest = 0;
-        for (int b = 0; b < kSpectrogramBins; ++b) {
-            cells[b] = cellOf(magnitudes[b]);
-            frameLoudest = std::max(frameLoudest, cells[b]);
-        }
-        loudest = std::max(loudest, frameLoudest);
+        loudest = std::max(loudest,
+                           cellOf.mapFrame(magnitudes, levels.appendFrame(), kSpectrogramBins));
     }
     return loudest;
 }

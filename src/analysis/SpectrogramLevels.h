@@ -26,10 +26,10 @@ public:
     // Built once per process (a few milliseconds).
     static const SpectrogramLevelMapper& instance();
 
-    std::uint8_t operator()(float magnitude) const {
-        const Bucket& bucket = m_buckets[std::bit_cast<std::uint32_t>(magnitude) >> kDroppedBits];
-        return magnitude >= bucket.split ? bucket.above : bucket.below;
-    }
+    std::uint8_t operator()(float magnitude) const { return map(m_buckets.data(), magnitude); }
+
+    // Maps `count` magnitudes into `cells`; returns the largest cell value.
+    std::uint8_t mapFrame(const float* magnitudes, std::uint8_t* cells, int count) const;
 
 private:
     SpectrogramLevelMapper();
@@ -40,6 +40,13 @@ private:
         std::uint8_t below;
         std::uint8_t above;
     };
+    // Branch-free: which side of the split a magnitude falls on is as good
+    // as random from one bin to the next.
+    static std::uint8_t map(const Bucket* buckets, float magnitude) {
+        const Bucket& bucket = buckets[std::bit_cast<std::uint32_t>(magnitude) >> kDroppedBits];
+        const auto reached = std::uint8_t(-int(magnitude >= bucket.split));
+        return std::uint8_t(bucket.below ^ ((bucket.below ^ bucket.above) & reached));
+    }
     std::vector<Bucket> m_buckets;
 };
 
@@ -48,10 +55,13 @@ private:
 // header that claims hours costs nothing until hours of audio are delivered.
 class SpectrogramLevels {
 public:
-    static constexpr std::int64_t kFramesPerBlock = 256; // 256 KiB
+    static constexpr std::int64_t kFramesPerBlock = 2048; // 2 MiB: one large page
 
     // The 1024 cells of a new last frame, for the caller to fill.
     std::uint8_t* appendFrame();
+    // Gives back the blocks holding only frames before `frame`; those frames
+    // must not be read again.
+    void releaseBlocksBefore(std::int64_t frame);
     const std::uint8_t* frame(std::int64_t index) const {
         return m_blocks[std::size_t(index / kFramesPerBlock)].get() +
                (index % kFramesPerBlock) * kSpectrogramBins;
@@ -59,13 +69,23 @@ public:
     std::int64_t frames() const { return m_frames; }
     // Bytes held for cells, whether written yet or not.
     std::size_t capacityBytes() const {
-        return m_blocks.size() * std::size_t(kFramesPerBlock) * kSpectrogramBins;
+        return (m_blocks.size() - m_released) * std::size_t(kFramesPerBlock) * kSpectrogramBins;
     }
 
 private:
-    std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
+    struct FreeBlock {
+        void operator()(std::uint8_t* block) const;
+    };
+    std::vector<std::unique_ptr<std::uint8_t[], FreeBlock>> m_blocks;
     std::int64_t m_frames = 0;
+    std::size_t m_released = 0; // leading blocks given back
 };
+
+// Asks the system to back the whole 2 MiB pages inside [start, start +
+// length) with large pages, where it offers them: the first touch of each
+// 4 KiB page costs more than filling it (several times more on virtual
+// machines), and the level blocks are filled front to back.
+void AdviseLargePages(void* start, std::size_t length);
 
 // Whole 2048-sample frames in the stream's stated length (cut toward zero);
 // 0 when the length is not known.

@@ -11,9 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cstring>
 #include <new>
@@ -75,17 +73,9 @@ QString RenderFailureReason(const QString& path) {
 }
 
 int WritePng(const QImage& image, const QString& path) {
-    // Written aside and renamed into place: a failed run leaves no half file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failure(QStringLiteral("cannot write '%1': %2").arg(path, file.errorString()));
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return Failure(QStringLiteral("cannot write '%1': %2").arg(path, writer.errorString()));
-    }
-    if (!file.commit())
-        return Failure(QStringLiteral("cannot write '%1': %2").arg(path, file.errorString()));
+    QString error;
+    if (!WriteTruecolourPng(image, path, error))
+        return Failure(QStringLiteral("cannot write '%1': %2").arg(path, error));
     return kExitClean;
 }
 

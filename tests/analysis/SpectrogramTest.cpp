@@ -205,6 +205,15 @@ TEST(SpectrogramLevels, GrowsOneBlockAtATimeAndKeepsFramesApart) {
         for (int b = 0; b < kSpectrogramBins; b += 97)
             ASSERT_EQ(levels.frame(f)[b], (f * 7 + b) % 251) << f << "/" << b;
     }
+
+    // Painted blocks go back; a block with frames still to paint stays.
+    levels.releaseBlocksBefore(SpectrogramLevels::kFramesPerBlock - 1);
+    EXPECT_EQ(levels.capacityBytes(), 2u * SpectrogramLevels::kFramesPerBlock * 1024);
+    levels.releaseBlocksBefore(SpectrogramLevels::kFramesPerBlock);
+    EXPECT_EQ(levels.capacityBytes(), 1u * SpectrogramLevels::kFramesPerBlock * 1024);
+    EXPECT_EQ(levels.frame(count - 1)[0], ((count - 1) * 7) % 251);
+    levels.releaseBlocksBefore(count + 5000);
+    EXPECT_EQ(levels.capacityBytes(), 0u);
 }
 
 TEST(RenderSpectrogram, FailuresLeaveThePictureExactlyAsItWas) {
