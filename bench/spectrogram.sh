@@ -73,7 +73,8 @@ make_files
 
 echo "korvane-cli spectrogram vs peers (best of $runs runs; times in s, peak RSS in MB)"
 printf "%-18s %-16s %8s %8s %9s\n" file tool wall cpu peak-MB
-for f in "$work/music-3min.wav" "$work/music-3min.flac" "$work/music-3min.mp3"; do
+# tiny.wav (0.2 s) shows what each tool costs before it reads any sound.
+for f in "$work/tiny.wav" "$work/music-3min.wav" "$work/music-3min.flac" "$work/music-3min.mp3"; do
   row "decode-only" "$f" ffmpeg -nostdin -threads 1 -i "$f" -f null -
   read -r decode_wall decode_cpu <"$scratch/last"
   row "korvane 1024x512" "$f" "$cli" spectrogram "$f" -o "$scratch/k.png" --size 1024x512
@@ -90,7 +91,7 @@ echo "peak memory, 60-minute MP3 at 44.1 kHz"
 frames=$(( 3600 * 44100 / 2048 ))
 figure_mb=$(echo "$frames * (1024 + 3 * 1024) / 1048576" | bc -l)
 base_kb=$(measure "$cli" spectrogram "$work/tiny.wav" -o "$scratch/t.png" --size 1024x512 | awk '{ print $3 }')
-peak_kb=$(RUNS=1 measure "$cli" spectrogram "$work/music-60min.mp3" -o "$scratch/k60.png" --size 1024x512 | awk '{ print $3 }')
+peak_kb=$(runs=1 measure "$cli" spectrogram "$work/music-60min.mp3" -o "$scratch/k60.png" --size 1024x512 | awk '{ print $3 }')
 printf "  figure (1024 B/frame + 3072 B/column, %d frames): %8.1f MB, +10%%: %.1f MB\n" \
   "$frames" "$figure_mb" "$(echo "$figure_mb * 1.1" | bc -l)"
 printf "  peak RSS:                                         %8.1f MB\n" "$(echo "$peak_kb / 1024" | bc -l)"

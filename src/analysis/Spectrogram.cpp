@@ -21,6 +21,9 @@ constexpr ColourStop kStops[6] = {
     {180, 240, 90, 20}, {230, 255, 220, 60}, {255, 255, 255, 255},
 };
 
+// About 20 minutes of 44.1 kHz audio.
+constexpr qsizetype kLargePagePictureBytes = qsizetype(64) << 20;
+
 // 212 steps of 2.125 per dB: the picture shows about 100 dB under the loudest cell.
 constexpr int kDisplaySteps = 212;
 
@@ -93,16 +96,21 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
     QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
     if (picture.isNull())
         throw std::bad_alloc();
+    // Every tile below touches every row, so large pages would make the whole
+    // picture resident at the first tile, beside the whole matrix. Worth it
+    // for short files, where first touches of small pages cost more than the
+    // painting; long files keep the memory instead.
+    if (picture.sizeInBytes() <= kLargePagePictureBytes)
+        AdviseLargePages(picture.bits(), std::size_t(picture.sizeInBytes()));
     std::array<std::uint8_t*, kSpectrogramBins> rows{};
     for (int r = 0; r < kSpectrogramBins; ++r)
         rows[std::size_t(r)] = picture.scanLine(r);
 
     // Painted in tiles of 64 columns, so each row takes 192 bytes at a time
     // rather than 3. Level blocks go back as soon as their columns are
-    // painted and the picture's pages are touched only as painting reaches
-    // them, so the matrix and the picture are never both whole in memory.
-    // (No large pages for the picture: every tile touches every row, and
-    // they would make the whole picture resident at the first tile.)
+    // painted, and small pages of the picture are touched only as painting
+    // reaches them, so a long file's matrix and picture are never both whole
+    // in memory.
     constexpr std::int64_t kTile = 64;
     static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
     for (std::int64_t first = 0; first < frames; first += kTile) {
