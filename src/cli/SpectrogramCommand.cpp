@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 
 #include <cstring>
@@ -93,6 +94,9 @@ bool SpectrogramCommandDrawsText(int argc, char** argv) {
 
 int RunSpectrogramCommand(const QStringList& arguments) {
     QCommandLineParser parser;
+    // Options stand alone ("-a -o x.png", not "-ao x.png"), as main() looks
+    // for --annotate before any parser runs.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
         "Draws the spectrogram of a file's sound as a PNG picture: time from left to right,\n"
         "frequency from 0 Hz at the bottom, one column per 2048 samples and 1024 rows;\n"
@@ -155,6 +159,8 @@ int RunSpectrogramCommand(const QStringList& arguments) {
         picture = StretchNearest(picture, *size);
 
     if (parser.isSet(annotateOption)) {
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return Failure(QStringLiteral("--annotate needs the program's text support"));
         SpectrogramLegend legend;
         legend.analysis = AnalyzeAudioQuality(path);
         legend.sampleRate = legend.analysis.SampleRate;

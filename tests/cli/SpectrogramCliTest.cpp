@@ -262,6 +262,7 @@ TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {
         {{"spectrogram", "comb.wav", "-o", "x.png", "--size", "wide"}, 64, "WIDTHxHEIGHT"},
         {{"spectrogram", "comb.wav", "-o", "x.png", "--size", "40000x10"}, 64, "WIDTHxHEIGHT"},
         {{"spectrogram", "comb.wav", "-o", "x.png", "--bogus"}, 64, "bogus"},
+        {{"spectrogram", "comb.wav", "-ao", "x.png"}, 64, "Unknown option 'ao'"},
         {{"spectrogram", "--help"}, 0, ""},
     };
     for (const auto& c : cases) {
