@@ -27,6 +27,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+calc() { awk "BEGIN { print $1 }"; }
 
 # Something closer to music than plain noise: pink noise under two tones
 # and a slow tremolo, stereo, 44.1 kHz.
@@ -65,7 +66,7 @@ row() { # label file command...
   local m
   m=$(measure "$@")
   read -r wall cpu kb <<<"$m"
-  printf "%-18s %-16s %8.2f %8.2f %9.1f\n" "$(basename "$file")" "$label" "$wall" "$cpu" "$(echo "$kb / 1024" | bc -l)"
+  printf "%-18s %-16s %8.2f %8.2f %9.1f\n" "$(basename "$file")" "$label" "$wall" "$cpu" "$(calc "$kb / 1024")"
   echo "$wall $cpu" >"$scratch/last"
 }
 
@@ -83,18 +84,18 @@ for f in "$work/tiny.wav" "$work/music-3min.wav" "$work/music-3min.flac" "$work/
   row "sox" "$f" sox "$f" -n spectrogram -o "$scratch/s.png"
   row "ffmpeg showspec" "$f" ffmpeg -nostdin -y -i "$f" -lavfi showspectrumpic=s=1024x512 "$scratch/f.png"
   printf "%-18s %-16s wall %.2fx, cpu %.2fx of decode-only (goal <= 1.30x)\n" "" "korvane 1024x512" \
-    "$(echo "$korvane_wall / $decode_wall" | bc -l)" "$(echo "$korvane_cpu / $decode_cpu" | bc -l)"
+    "$(calc "$korvane_wall / $decode_wall")" "$(calc "$korvane_cpu / $decode_cpu")"
 done
 
 echo
 echo "peak memory, 60-minute MP3 at 44.1 kHz"
 frames=$(( 3600 * 44100 / 2048 ))
-figure_mb=$(echo "$frames * (1024 + 3 * 1024) / 1048576" | bc -l)
+figure_mb=$(calc "$frames * (1024 + 3 * 1024) / 1048576")
 base_kb=$(measure "$cli" spectrogram "$work/tiny.wav" -o "$scratch/t.png" --size 1024x512 | awk '{ print $3 }')
 peak_kb=$(runs=1 measure "$cli" spectrogram "$work/music-60min.mp3" -o "$scratch/k60.png" --size 1024x512 | awk '{ print $3 }')
 printf "  figure (1024 B/frame + 3072 B/column, %d frames): %8.1f MB, +10%%: %.1f MB\n" \
-  "$frames" "$figure_mb" "$(echo "$figure_mb * 1.1" | bc -l)"
-printf "  peak RSS:                                         %8.1f MB\n" "$(echo "$peak_kb / 1024" | bc -l)"
+  "$frames" "$figure_mb" "$(calc "$figure_mb * 1.1")"
+printf "  peak RSS:                                         %8.1f MB\n" "$(calc "$peak_kb / 1024")"
 printf "  peak RSS less the process's own (tiny file, %.1f MB): %6.1f MB = %.3f x figure\n" \
-  "$(echo "$base_kb / 1024" | bc -l)" "$(echo "($peak_kb - $base_kb) / 1024" | bc -l)" \
-  "$(echo "($peak_kb - $base_kb) / 1024 / $figure_mb" | bc -l)"
+  "$(calc "$base_kb / 1024")" "$(calc "($peak_kb - $base_kb) / 1024")" \
+  "$(calc "($peak_kb - $base_kb) / 1024 / $figure_mb")"
