@@ -14,7 +14,7 @@ trap 'rm -rf "$demo"' EXIT
 bash scripts/make-demo.sh "$demo/demo" >/dev/null
 mkdir -p "$(dirname "$out")"
 
-xvfb-run -a -s "-screen 0 1000x720x24 -dpi 96" bash -c '
+xvfb-run -a -s "-screen 0 1000x700x24 -dpi 96" bash -c '
   set -euo pipefail
   harness=$1 demo=$2 out=$3
   fifo=$(mktemp -u) && mkfifo "$fifo"
@@ -28,6 +28,8 @@ xvfb-run -a -s "-screen 0 1000x720x24 -dpi 96" bash -c '
   if [ -z "$ready" ]; then kill "$pid" 2>/dev/null; echo "the window did not come up" >&2; exit 1; fi
   set -- $ready
   import -window root -crop "${4}x${5}+${2}+${3}" +repage "$out"
+  # A palette keeps the picture small in the repository.
+  convert "$out" -colors 192 "PNG8:$out"
   kill "$pid"; wait "$pid" 2>/dev/null || true
 ' _ "$harness" "$demo/demo" "$out"
 echo "screenshot: $out"

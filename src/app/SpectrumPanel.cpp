@@ -2,9 +2,7 @@
 
 #include "analysis/SpectrogramView.h"
 
-#include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -51,15 +49,10 @@ void TSpectrumPanel::paintEvent(QPaintEvent*) {
 }
 
 void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName) {
-    const QImage image = panel.picture(panel.size()).convertToFormat(QImage::Format_RGB888);
+    const QImage image = panel.picture(panel.size());
     if (image.isNull())
         throw std::runtime_error("The panel has no area to save.");
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(file.errorString().toStdString());
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image))
-        throw std::runtime_error(writer.errorString().toStdString());
-    if (!file.commit())
-        throw std::runtime_error(file.errorString().toStdString());
+    QString error;
+    if (!WriteTruecolourPng(image, fileName, error))
+        throw std::runtime_error(error.toStdString());
 }

@@ -41,7 +41,8 @@ AppFormTest::AppFormTest() {
         renderedFiles << file;
         QImage picture(4, 1024, QImage::Format_BGR888);
         picture.fill(QColor(200, 40, 10));
-        picture.setPixelColor(0, 0, Qt::white);
+        for (int y = 0; y < picture.height(); ++y)
+            picture.setPixelColor(0, y, Qt::white); // the first column of four
         bitmap = picture;
     };
     environment.OpenUrl = [this](const QUrl& url) {

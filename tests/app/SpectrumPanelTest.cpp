@@ -163,11 +163,12 @@ TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
     EXPECT_FALSE(saved.hasAlphaChannel());
     const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB888);
     EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB888), shown);
-    // Nearest pixel: the white corner pixel of the 4-column bitmap fills a
-    // quarter of the width of the top row, without any blending.
-    EXPECT_EQ(saved.pixelColor(0, 0), QColor(Qt::white));
-    EXPECT_EQ(saved.pixelColor(saved.width() / 4 - 1, 0), QColor(Qt::white));
-    EXPECT_EQ(saved.pixelColor(saved.width() / 4 + 1, 0), QColor(200, 40, 10));
+    // Nearest pixel: the white first column of the 4-column bitmap fills a
+    // quarter of the width, without any blending at its edge.
+    const int middle = saved.height() / 2;
+    EXPECT_EQ(saved.pixelColor(0, middle), QColor(Qt::white));
+    EXPECT_EQ(saved.pixelColor(saved.width() / 4 - 1, middle), QColor(Qt::white));
+    EXPECT_EQ(saved.pixelColor(saved.width() / 4 + 1, middle), QColor(200, 40, 10));
 
     // The panel stays as it is when the size chosen is shown again.
     selectRows({2});

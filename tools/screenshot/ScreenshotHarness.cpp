@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     const QString name = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     TAppForm form(TAppFormEnvironment::Standard());
+    form.setGeometry(10, 10, 960, 640); // a little roomier than the default, so paths read
     form.show();
     QTimer::singleShot(200, &form, [&] {
         form.KlasorYukle(folder);
