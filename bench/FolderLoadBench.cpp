@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-
 #include <cstdio>
 
 extern "C" {

@@ -1,10 +1,11 @@
 #include "app/AddFilesFilter.h"
 
 QString AddFilesFilterText() {
-    return QStringLiteral("Supported Files|") + QStringLiteral("*.mp3;*.wav;*.m4a;*.wma;*.flac;*.webm;") +
-           QStringLiteral("*.aiff;*.aac;*.ogg;*.opus;*.ac3;*.eac3;") + QStringLiteral("*.mp2;*.wv;") +
-           QStringLiteral("*.mp4;*.mkv;*.avi;*.mpg;*.mpeg;") + QStringLiteral("*.mov;*.wmv;*.flv;*.f4v") +
-           QStringLiteral("|All Files|*.*");
+    return QStringLiteral("Supported Files|") +
+           QStringLiteral("*.mp3;*.wav;*.m4a;*.wma;*.flac;*.webm;") +
+           QStringLiteral("*.aiff;*.aac;*.ogg;*.opus;*.ac3;*.eac3;") +
+           QStringLiteral("*.mp2;*.wv;") + QStringLiteral("*.mp4;*.mkv;*.avi;*.mpg;*.mpeg;") +
+           QStringLiteral("*.mov;*.wmv;*.flv;*.f4v") + QStringLiteral("|All Files|*.*");
 }
 
 QStringList NameFiltersFromFilterText(const QString& filterText) {

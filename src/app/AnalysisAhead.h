@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QStringList>
-
 #include <atomic>
 #include <exception>
 #include <functional>

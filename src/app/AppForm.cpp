@@ -28,7 +28,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <exception>
 
 TAppFormEnvironment TAppFormEnvironment::Standard() {
@@ -147,7 +146,8 @@ void TAppForm::createMenus() {
     connect(AddFolder1, &QAction::triggered, this, [this] { AddFolder1Click(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
     connect(Help2, &QAction::triggered, this, [this] { Help2Click(); });
-    connect(UpdateNotifications1, &QAction::triggered, this, [this] { UpdateNotifications1Click(); });
+    connect(UpdateNotifications1, &QAction::triggered, this,
+            [this] { UpdateNotifications1Click(); });
     connect(Language1, &QAction::triggered, this, [this] { Language1Click(); });
     connect(SendFeedback1, &QAction::triggered, this, [this] { SendFeedback1Click(); });
     connect(About1, &QAction::triggered, this, [this] { About1Click(); });
@@ -232,9 +232,8 @@ void TAppForm::createCentralArea() {
     Save1 = PopupMenu1->addAction(QStringLiteral("Save..."));
     Save1->setObjectName(QStringLiteral("Save1"));
     connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
-    connect(PaintBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        PopupMenu1->popup(PaintBox1->mapToGlobal(at));
-    });
+    connect(PaintBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(PaintBox1->mapToGlobal(at)); });
 
     Splitter1 = new QSplitter(Qt::Vertical, central);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <QSettings>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 
@@ -28,8 +27,8 @@ class TSpectrumPanel;
 
 // What the main window takes from its surroundings; tests replace parts.
 struct TAppFormEnvironment {
-    QString ExecutablePath;  // its version block and its folder (data folder)
-    QString UserDataFolder;  // where the data folder goes when the above is not writable
+    QString ExecutablePath; // its version block and its folder (data folder)
+    QString UserDataFolder; // where the data folder goes when the above is not writable
     AnalyzerFunction Analyze;
     int AnalysisThreads = 1;
     std::function<void(const QString&, QImage&)> RenderSpectrogram;

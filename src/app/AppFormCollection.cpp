@@ -17,7 +17,6 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
-
 #include <atomic>
 #include <thread>
 
@@ -139,7 +138,8 @@ QStringList TAppForm::scanInBackground(const QString& folder) {
                 found.clear();
             }
             done.store(true);
-            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });
         if (!done.load())
             loop.exec();

@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QKeyEvent>
-
 #include <algorithm>
 
 void TAppForm::Open1Click() {

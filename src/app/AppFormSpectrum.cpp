@@ -10,7 +10,6 @@
 #include <QScopeGuard>
 #include <QSplitter>
 #include <QStatusBar>
-
 #include <exception>
 
 void TAppForm::TimerDrawItemTimer() {

@@ -25,4 +25,3 @@ TAppIdentity ReadAppIdentity(const QString& executable);
 
 // Sets AppCompanyName, AppProductName, AppVersion and AppTitle.
 void SetAppValues(const TAppIdentity& identity);
-

@@ -2,8 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListView>
 #include <QTreeView>
 

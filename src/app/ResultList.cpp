@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
-
 #include <set>
 
 namespace {
@@ -28,8 +27,8 @@ struct ColumnSpec {
 };
 
 constexpr ColumnSpec kColumns[TResultList::colCount] = {
-    {u"Filename", 0},   {u"Bitrate", 75}, {u"Sample Rate", 75},
-    {u"Cutoff", 75},    {u"Result", 75},  {u"Reason", 250},
+    {u"Filename", 0}, {u"Bitrate", 75}, {u"Sample Rate", 75},
+    {u"Cutoff", 75},  {u"Result", 75},  {u"Reason", 250},
 };
 
 } // namespace

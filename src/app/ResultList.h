@@ -3,7 +3,6 @@
 #include "app/ResultRow.h"
 
 #include <QTableWidget>
-
 #include <functional>
 
 // The result list: one row per analysed file, report style with grid lines,
@@ -11,7 +10,15 @@
 class TResultList : public QTableWidget {
     Q_OBJECT
 public:
-    enum Column { colFilename, colBitrate, colSampleRate, colCutoff, colResult, colReason, colCount };
+    enum Column {
+        colFilename,
+        colBitrate,
+        colSampleRate,
+        colCutoff,
+        colResult,
+        colReason,
+        colCount
+    };
     // The image index a cell shows is kept under this role (the row icon on
     // column 0, the verdict's on column 4).
     static constexpr int ImageIndexRole = Qt::UserRole + 1;
@@ -27,7 +34,7 @@ public:
     int chosenRow() const;
     QString caption(int row) const;
     QString subItem(int row, int subItemIndex) const; // 0 = bitrate ... 4 = reason
-    QList<int> selectedRowNumbers() const; // ascending
+    QList<int> selectedRowNumbers() const;            // ascending
 
     // Key presses the list itself does not act on are reported here.
     std::function<void(QKeyEvent*)> onKeyDown;

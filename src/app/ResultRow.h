@@ -3,16 +3,15 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include <QString>
-
 #include <array>
 
 // Indexes of the result list's pictures in the program's 16-pixel image list.
 enum TRowImage : int {
-    riFileSound = 48,    // every row
-    riAcceptButton = 49, // OK
-    riQuestion = 50,     // Possible
-    riResultWarning = 51,// Likely
-    riCross = 52,        // Error
+    riFileSound = 48,     // every row
+    riAcceptButton = 49,  // OK
+    riQuestion = 50,      // Possible
+    riResultWarning = 51, // Likely
+    riCross = 52,         // Error
 };
 
 // The picture name behind an image index of the result list ("" when unknown).

@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 
 // True when `bytes` are valid UTF-8 throughout (a byte-order mark is allowed).

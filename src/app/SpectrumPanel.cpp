@@ -3,7 +3,6 @@
 #include "analysis/SpectrogramView.h"
 
 #include <QPainter>
-
 #include <stdexcept>
 
 TSpectrumPanel::TSpectrumPanel(const QImage& bitmap, QWidget* parent)

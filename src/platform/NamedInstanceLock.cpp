@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>

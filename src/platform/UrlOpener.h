@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QUrl>
-
 #include <functional>
 
 // Hands a web page or one of the user's own files to the desktop. Only

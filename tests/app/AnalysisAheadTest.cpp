@@ -2,13 +2,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 namespace {
 

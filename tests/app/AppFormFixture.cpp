@@ -3,13 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTest>
-
 #include <stdexcept>
 
 TAudioQualityResult ScriptedAnalysis(const QString& path) {

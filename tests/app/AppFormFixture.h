@@ -9,9 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 // A main window in a sandbox: its "executable" in a temporary folder, its

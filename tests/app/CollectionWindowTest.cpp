@@ -1,6 +1,5 @@
 // Bringing files in: the Add Files and Add Folder dialogs and drops.
 #include "AppFormFixture.h"
-
 #include "app/FileCollection.h"
 
 #include <QAction>
@@ -9,7 +8,6 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
-
 
 TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
     const QString a = touch(QStringLiteral("album/a.mp3"));
@@ -101,9 +99,10 @@ TEST_F(AppFormTest, DropsKeepSupportedNamesSkipFoldersAndHandOverAFolderNamedLik
     const QString opus = touch(QStringLiteral("song.opus"));
     TAppForm& window = makeForm();
 
-    dropOnto(&window, {media.filePath(QStringLiteral("Plain Folder")), media.filePath(QStringLiteral("Live.mp3")),
-                   wav, opus, upper});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ListView1->rowCount() == 3 && !window.isLoading(); }, 10000));
+    dropOnto(&window, {media.filePath(QStringLiteral("Plain Folder")),
+                       media.filePath(QStringLiteral("Live.mp3")), wav, opus, upper});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.ListView1->rowCount() == 3 && !window.isLoading(); }, 10000));
     EXPECT_EQ(captions(), (QStringList{media.filePath(QStringLiteral("Live.mp3")), wav, upper}));
     EXPECT_EQ(window.ListView1->subItem(0, 3), u"Error"); // a folder is no media file
     EXPECT_EQ(window.statusText(), u"");
@@ -117,6 +116,7 @@ TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
     ASSERT_GT(path.size(), 300);
     TAppForm& window = makeForm();
     dropOnto(&window, {path});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ListView1->rowCount() == 1 && !window.isLoading(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.ListView1->rowCount() == 1 && !window.isLoading(); }, 10000));
     EXPECT_EQ(captions(), QStringList{path});
 }

@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,10 +20,12 @@ namespace {
 void WhenDialogOpens(std::function<void(QFileDialog*)> answer) {
     QTimer::singleShot(0, [answer] {
         QFileDialog* dialog = nullptr;
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            return dialog != nullptr;
-        }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                return dialog != nullptr;
+            },
+            5000));
         if (dialog)
             answer(dialog);
     });

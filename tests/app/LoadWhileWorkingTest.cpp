@@ -1,7 +1,6 @@
 // Loads that analyse ahead: same rows as one file at a time, a window that
 // answers while a row waits, and removal, stop and close during a load.
 #include "AppFormFixture.h"
-
 #include "app/FileCollection.h"
 #include "app/ResultRow.h"
 #include "support/TestMedia.h"
@@ -12,7 +11,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -87,14 +85,18 @@ TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
     const QString folder = media.filePath(QStringLiteral("set"));
     QDir().mkpath(folder + QStringLiteral("/sub"));
     const QString noise = QStringLiteral("anoisesrc=d=2:r=44100:a=0.3:seed=%1");
-    Generate(folder + QStringLiteral("/full.flac"), noise.arg(1), {QStringLiteral("-c:a"), QStringLiteral("flac")});
+    Generate(folder + QStringLiteral("/full.flac"), noise.arg(1),
+             {QStringLiteral("-c:a"), QStringLiteral("flac")});
     Generate(folder + QStringLiteral("/low.mp3"), noise.arg(2),
-             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("96k")});
-    Generate(folder + QStringLiteral("/cut.wav"), noise.arg(3) + QStringLiteral(",lowpass=f=11000,lowpass=f=11000"));
+             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"),
+              QStringLiteral("96k")});
+    Generate(folder + QStringLiteral("/cut.wav"),
+             noise.arg(3) + QStringLiteral(",lowpass=f=11000,lowpass=f=11000"));
     Generate(folder + QStringLiteral("/tone.ogg"), QStringLiteral("sine=f=440:d=2:r=48000"),
              {QStringLiteral("-c:a"), QStringLiteral("libvorbis")});
     Generate(folder + QStringLiteral("/silence.wav"), QStringLiteral("anullsrc=d=1:r=44100"));
-    Generate(folder + QStringLiteral("/sub/clip.m4a"), noise.arg(4), {QStringLiteral("-c:a"), QStringLiteral("aac")});
+    Generate(folder + QStringLiteral("/sub/clip.m4a"), noise.arg(4),
+             {QStringLiteral("-c:a"), QStringLiteral("aac")});
     touch(QStringLiteral("set/broken.mp3"), "ID3 and then nothing useful");
 
     environment.Analyze = AnalyzeAudioQuality;
@@ -169,7 +171,8 @@ TEST_F(AppFormTest, DeletingTheWaitingRowDuringALoadDropsItsResultOnly) {
     const QStringList rows = rowsAsText();
     ASSERT_EQ(rows.size(), 4);
     for (int i : {1, 3, 4, 5})
-        EXPECT_TRUE(rows.contains(QStringLiteral("p%1.mp3|128|44100|16000|Possible|for p%1.mp3|50").arg(i)))
+        EXPECT_TRUE(
+            rows.contains(QStringLiteral("p%1.mp3|128|44100|16000|Possible|for p%1.mp3|50").arg(i)))
             << rows.join(u'\n').toStdString();
     EXPECT_EQ(captions(), (QStringList{paths[1], paths[3], paths[4], paths[5]}));
 }
@@ -189,7 +192,8 @@ TEST_F(AppFormTest, ClearDuringALoadKeepsLoadingTheRestIntoTheRightRows) {
     for (int i = 0; i < 3; ++i)
         gate.open(paths[i]);
     window.EkleAll(paths);
-    EXPECT_EQ(rowsAsText(), QStringList{QStringLiteral("p4.mp3|128|44100|16000|Possible|for p4.mp3|50")});
+    EXPECT_EQ(rowsAsText(),
+              QStringList{QStringLiteral("p4.mp3|128|44100|16000|Possible|for p4.mp3|50")});
 }
 
 TEST_F(AppFormTest, EscapeStopsALoadAndKeepsTheFinishedRows) {
@@ -278,6 +282,7 @@ TEST_F(AppFormTest, ADropDuringALoadIsLoadedAfterIt) {
     });
     gate.open(paths[0]);
     window.EkleAll(paths);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ListView1->rowCount() == 3 && !window.isLoading(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.ListView1->rowCount() == 3 && !window.isLoading(); }, 10000));
     EXPECT_EQ(captions(), (QStringList{paths[0], paths[1], dropped}));
 }

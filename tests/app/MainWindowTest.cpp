@@ -1,6 +1,5 @@
 // Start-up, the menus and the toolbar of the main window.
 #include "AppFormFixture.h"
-
 #include "app/AppValues.h"
 
 #include <QAction>
@@ -197,7 +196,9 @@ TEST_F(AppFormTest, OnlineHelpFromF1TheMenuAndTheToolbar) {
     window.ToolButton4->trigger();
     ASSERT_EQ(openedUrls.size(), 3);
     for (const QUrl& url : openedUrls)
-        EXPECT_EQ(url.toString(), QStringLiteral("http://%1/help/korvane/").arg(QString::fromUtf8(KORVANE_VENDOR_HOST)));
+        EXPECT_EQ(
+            url.toString(),
+            QStringLiteral("http://%1/help/korvane/").arg(QString::fromUtf8(KORVANE_VENDOR_HOST)));
 }
 
 TEST_F(AppFormTest, OnlineHelpSwallowsAFailingOpener) {

@@ -1,6 +1,5 @@
 // The result list: what Ekle writes into a row, and the row commands.
 #include "AppFormFixture.h"
-
 #include "app/ResultRow.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The spectrum panel: which row changes render, when it hides, and saving it.
-#include "AppFormFixture.h"
-
 #include "app/SpectrumPanel.h"
+
+#include "AppFormFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -148,8 +148,8 @@ TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
     QMouseEvent move(QEvent::MouseMove, target, handle->mapToGlobal(target), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, target, handle->mapToGlobal(target), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, target, handle->mapToGlobal(target),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &release);
     ASSERT_EQ(window.PaintBox1->height(), 300);
 

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 TEST(AddFilesFilter, TwoEntriesWithTheSupportedPatternsAndAllFiles) {
@@ -64,8 +63,8 @@ TEST(SettingsIni, StrictUtf8) {
         {QByteArrayLiteral("[General]\nkey=value\n"), true},
         {QByteArrayLiteral("\xEF\xBB\xBF[General]\nname=K\xC3\xB6rvane\n"), true},
         {QByteArrayLiteral("name=\xFF\xFE"), false},
-        {QByteArrayLiteral("name=\xC3"), false}, // cut off at the end
-        {QByteArrayLiteral("name=\xC0\xAF"), false}, // overlong
+        {QByteArrayLiteral("name=\xC3"), false},         // cut off at the end
+        {QByteArrayLiteral("name=\xC0\xAF"), false},     // overlong
         {QByteArrayLiteral("name=\xED\xA0\x80"), false}, // a lone surrogate
     };
     for (const auto& [bytes, valid] : cases)
@@ -89,7 +88,8 @@ TEST(SettingsIni, InvalidFileIsDeletedValidOneKeptMissingOneNotCreated) {
     valid.close();
     {
         auto store = OpenSettingsIni(path);
-        EXPECT_EQ(store->value(QStringLiteral("name")).toString(), QString::fromUtf8("K\xC3\xB6rvane"));
+        EXPECT_EQ(store->value(QStringLiteral("name")).toString(),
+                  QString::fromUtf8("K\xC3\xB6rvane"));
     }
     EXPECT_TRUE(QFile::exists(path));
 

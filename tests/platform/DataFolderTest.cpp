@@ -1,13 +1,12 @@
 #include "platform/DataFolder.h"
+
 #include "platform/NamedInstanceLock.h"
 #include "platform/UrlOpener.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -23,7 +22,9 @@ TEST(IsFolderWritable, WritableFolderLeavesNoProbeBehind) {
     QTemporaryDir dir;
     EXPECT_TRUE(IsFolderWritable(dir.path()));
     EXPECT_TRUE(IsFolderWritable(dir.path() + u'/'));
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
 }
 
 TEST(IsFolderWritable, LeftoverProbeMissingAndReadOnlyFoldersAreNotWritable) {
@@ -38,7 +39,8 @@ TEST(IsFolderWritable, LeftoverProbeMissingAndReadOnlyFoldersAreNotWritable) {
         QTemporaryDir locked;
         QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner);
         EXPECT_FALSE(IsFolderWritable(locked.path()));
-        QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(locked.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
 
@@ -47,17 +49,19 @@ TEST(ChooseDataFolder, ExecutableFolderWhenWritableElseCompanyAndProductUnderUse
     QTemporaryDir data;
     const QString userData = data.filePath(QStringLiteral("share")); // not there yet
 
-    EXPECT_EQ(ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"), QStringLiteral("Korvane")),
+    EXPECT_EQ(ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"),
+                               QStringLiteral("Korvane")),
               exe.path() + u'/');
     EXPECT_FALSE(QFile::exists(exe.filePath(QStringLiteral("chk.tmp"))));
 
     Touch(exe.filePath(QStringLiteral("chk.tmp")));
-    const QString chosen =
-        ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"), QStringLiteral("Korvane"));
+    const QString chosen = ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"),
+                                            QStringLiteral("Korvane"));
     EXPECT_EQ(chosen, userData + QStringLiteral("/QUIBLEX/Korvane/"));
     EXPECT_TRUE(QDir(chosen).exists());
     // A second start finds the folders there already.
-    EXPECT_EQ(ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"), QStringLiteral("Korvane")),
+    EXPECT_EQ(ChooseDataFolder(exe.path(), userData, QStringLiteral("QUIBLEX"),
+                               QStringLiteral("Korvane")),
               chosen);
 }
 

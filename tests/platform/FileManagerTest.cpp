@@ -7,7 +7,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,8 +56,10 @@ TEST(ShowInFileManager, AsksTheFileManagerWithTheWholePath) {
     PrivateBus bus;
     if (bus.address().isEmpty())
         GTEST_SKIP() << "dbus-daemon is not available";
-    QDBusConnection server = QDBusConnection::connectToBus(bus.address(), QStringLiteral("fm-server"));
-    QDBusConnection client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("fm-client"));
+    QDBusConnection server =
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("fm-server"));
+    QDBusConnection client =
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("fm-client"));
     ASSERT_TRUE(server.isConnected());
     FakeFileManager manager;
     ASSERT_TRUE(server.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
@@ -68,7 +69,13 @@ TEST(ShowInFileManager, AsksTheFileManagerWithTheWholePath) {
     QObject context;
     int fallbacks = 0;
     const QString path = QStringLiteral("/music/My Album \"Live\"/01 - Song #1.flac");
-    ShowInFileManager(path, &context, [&](const QUrl&) { ++fallbacks; return true; }, client);
+    ShowInFileManager(
+        path, &context,
+        [&](const QUrl&) {
+            ++fallbacks;
+            return true;
+        },
+        client);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     ASSERT_EQ(manager.shown.size(), 1);
     EXPECT_EQ(QUrl(manager.shown[0]).toLocalFile(), path);
@@ -87,8 +94,13 @@ TEST(ShowInFileManager, WithoutAFileManagerOpensTheFolder) {
     ASSERT_TRUE(client.isConnected());
     QObject context;
     QList<QUrl> opened;
-    ShowInFileManager(QStringLiteral("/music/My Album/a b.mp3"), &context,
-                      [&](const QUrl& url) { opened << url; return true; }, client);
+    ShowInFileManager(
+        QStringLiteral("/music/My Album/a b.mp3"), &context,
+        [&](const QUrl& url) {
+            opened << url;
+            return true;
+        },
+        client);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 10000));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0].toLocalFile(), u"/music/My Album");
@@ -96,13 +108,18 @@ TEST(ShowInFileManager, WithoutAFileManagerOpensTheFolder) {
 }
 
 TEST(ShowInFileManager, WithoutABusOpensTheFolder) {
-    QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                         QStringLiteral("none"));
+    QDBusConnection none = QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
     ASSERT_FALSE(none.isConnected());
     QObject context;
     QList<QUrl> opened;
-    ShowInFileManager(QStringLiteral("/tmp/x y/z.wav"), &context,
-                      [&](const QUrl& url) { opened << url; return true; }, none);
+    ShowInFileManager(
+        QStringLiteral("/tmp/x y/z.wav"), &context,
+        [&](const QUrl& url) {
+            opened << url;
+            return true;
+        },
+        none);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0].toLocalFile(), u"/tmp/x y");
     QDBusConnection::disconnectFromBus(QStringLiteral("none"));

@@ -1,12 +1,11 @@
 // Starts the main window as the program does, loads a folder, chooses the row
-// whose file name is NAME (or the first) and, once its spectrogram is drawn, prints "READY x y width height" (the
-// window's place on the screen) so scripts/screenshot.sh can take its picture.
+// whose file name is NAME (or the first) and, once its spectrogram is drawn, prints "READY x y
+// width height" (the window's place on the screen) so scripts/screenshot.sh can take its picture.
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
 #include <QApplication>
 #include <QTimer>
-
 #include <cstdio>
 
 extern "C" {
@@ -49,7 +48,8 @@ int main(int argc, char** argv) {
             // Let the last paints land before the picture is taken.
             QTimer::singleShot(300, &form, [&form] {
                 const QRect frame = form.frameGeometry();
-                std::printf("READY %d %d %d %d\n", frame.x(), frame.y(), frame.width(), frame.height());
+                std::printf("READY %d %d %d %d\n", frame.x(), frame.y(), frame.width(),
+                            frame.height());
                 std::fflush(stdout);
             });
         });
