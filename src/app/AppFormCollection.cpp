@@ -23,6 +23,7 @@
 void TAppForm::beginLoad() {
     if (m_loadDepth++ == 0) {
         m_stopRequested = false;
+        setStatusText(QString()); // an earlier "stopped" is old news
         // One load at a time: a second one would interleave its rows with
         // this one's. Drops are queued instead (see dropEvent).
         for (QAction* action : {AddFiles1, AddFolder1, ToolButton3, ToolButton1})

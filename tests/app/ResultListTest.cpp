@@ -3,6 +3,9 @@
 #include "app/ResultRow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -135,4 +138,24 @@ TEST_F(AppFormTest, DoubleClickOpensTheRow) {
     QTest::mouseDClick(window.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(openedUrls.size(), 1);
     EXPECT_EQ(openedUrls[0].toLocalFile(), u"/music/two.mp3");
+}
+
+TEST_F(AppFormTest, RightClickOnARowOpensTheRowPopupAndOnThePanelTheSavePopup) {
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
+    const QRect cell = window.ListView1->visualRect(window.ListView1->model()->index(1, 1));
+    QContextMenuEvent onRow(QContextMenuEvent::Mouse, cell.center(),
+                            window.ListView1->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(window.ListView1->viewport(), &onRow);
+    EXPECT_TRUE(window.PopupMenu2->isVisible());
+    window.PopupMenu2->hide();
+
+    window.ListView1->selectRow(0);
+    window.TimerDrawItemTimer();
+    ASSERT_TRUE(window.PaintBox1->isVisible());
+    QContextMenuEvent onPanel(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              window.PaintBox1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.PaintBox1, &onPanel);
+    EXPECT_TRUE(window.PopupMenu1->isVisible());
+    window.PopupMenu1->hide();
 }
