@@ -1,12 +1,14 @@
 // Times a folder load in the main window (offscreen): the scan, the analysis
 // and the rows, as Add Folder does it, with a given number of analysis threads.
-//   korvane-folder-load-bench FOLDER THREADS   (THREADS 0: all cores)
+//   korvane-folder-load-bench FOLDER THREADS   (THREADS 0: all cores; "rows":
+//   no analysis at all, to see what the window itself costs per row)
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -22,9 +24,17 @@ int main(int argc, char** argv) {
     }
     av_log_set_level(AV_LOG_QUIET);
     TAppFormEnvironment environment = TAppFormEnvironment::Standard();
-    const int threads = std::atoi(argv[2]);
-    if (threads > 0)
+    if (std::strcmp(argv[2], "rows") == 0) {
+        environment.Analyze = [](const QString&) {
+            TAudioQualityResult result;
+            result.BitrateKbps = 320;
+            result.SampleRate = 44100;
+            result.CutoffHz = 20000;
+            return result;
+        };
+    } else if (const int threads = std::atoi(argv[2]); threads > 0) {
         environment.AnalysisThreads = threads;
+    }
     TAppForm form(environment);
     form.show();
 

@@ -4,6 +4,7 @@
 #include "app/FileDialogs.h"
 #include "platform/UrlOpener.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QSettings>
@@ -197,4 +198,6 @@ private:
     bool m_inItemChanged = false;
     bool m_closing = false;
     int m_panelHeight = 136;
+    QElapsedTimer m_pumpClock;
+    static constexpr qint64 kPumpIntervalMs = 25;
 };

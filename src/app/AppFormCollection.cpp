@@ -91,7 +91,12 @@ void TAppForm::Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype ind
     }
     ListView1->fillRow(row, texts);
     m_pendingRow = nullptr;
-    QCoreApplication::processEvents();
+    // Results that were ready ahead arrive faster than anyone can read; let
+    // the window catch up a few dozen times a second rather than per row.
+    if (!m_pumpClock.isValid() || m_pumpClock.hasExpired(kPumpIntervalMs)) {
+        QCoreApplication::processEvents();
+        m_pumpClock.start();
+    }
 }
 
 bool TAppForm::EkleAll(const QStringList& paths) {
