@@ -163,16 +163,24 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, st
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    TAudioQualityResult result;
-
     const HSTREAM stream = BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0,
                                                  BASS_STREAM_DECODE | BASS_UNICODE);
     if (stream == 0) {
+        TAudioQualityResult result;
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
     StreamGuard guard{stream};
+    // Asked only when the stream states no bitrate; -1 when the file is gone.
+    return AnalyzeAudioStream(stream, [&path] {
+        const QFileInfo file(path);
+        return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
+    });
+}
+
+TAudioQualityResult AnalyzeAudioStream(HSTREAM stream, const std::function<std::int64_t()>& fileSize) {
+    TAudioQualityResult result;
 
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(stream, &info);
@@ -191,8 +199,7 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
         const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
         const double seconds = BASS_ChannelBytes2Seconds(stream, bytes);
         if (seconds > 0.0) {
-            const QFileInfo file(path);
-            const double size = file.exists() ? double(file.size()) : -1.0;
+            const double size = double(fileSize());
             result.BitrateKbps = std::int32_t(RoundHalfEven(size * 8.0 / 1000.0 / seconds));
         }
     }
