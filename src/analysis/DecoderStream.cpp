@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 extern "C" {
@@ -23,6 +24,18 @@ namespace {
 constexpr std::int64_t kMaxFramesPerByte = 16384;
 // What a small file's headers may legitimately imply before that ratio holds.
 constexpr std::int64_t kFrameAllowance = std::int64_t(1) << 20;
+
+// Float formats carry whatever the file holds. A not-a-number or an infinity
+// would poison every FFT bin of its frame and the whole file's mean with it,
+// and nothing 60 dB over full scale is sound: such samples count as silence.
+constexpr float kMaxSampleLevel = 1000.0f;
+
+void SilenceNonSound(float* samples, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!(std::fabs(samples[i]) <= kMaxSampleLevel)) // also catches not-a-number
+            samples[i] = 0.0f;
+    }
+}
 
 // Nested opens (playlists, concat lists, image sequences) could reach other
 // files, devices or the network; a media file is read from its own bytes only.
@@ -240,6 +253,7 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
                 sum += in[i * channels + c];
             out[i] = sum * share;
         }
+        SilenceNonSound(out, count);
         return true;
     }
 
@@ -298,6 +312,7 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
         for (int i = 0; i < produced; ++i)
             out[i] *= share;
     }
+    SilenceNonSound(out, produced);
     return produced > 0;
 }
 

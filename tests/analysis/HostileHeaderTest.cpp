@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace testmedia;
 using namespace hostile;
@@ -236,4 +238,35 @@ TEST_F(HostileHeaders, CompactSilenceIsDecodedWhole) {
                                   {"-c:a", "flac", "-frame_size", "65535"});
     ASSERT_GT(kFrames / ReadAll(flac).size(), 1000) << "sample frames per byte";
     EXPECT_EQ(CountFrames(flac), (kFrames + 2047) / 2048);
+}
+
+// Float samples hold whatever the file says: not-a-numbers, infinities and
+// absurd levels must not spill into the spectrum.
+TEST_F(HostileHeaders, NonFiniteFloatSamplesAreSilenced) {
+    std::vector<float> samples = SineAtBin(100, 44100, 44100, 0.5f);
+    const float poison[] = {std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(), 1e30f};
+    for (std::size_t i = 0; i < samples.size(); i += 97)
+        samples[i] = poison[(i / 97) % 4];
+    const QString file = WriteWav(path(QStringLiteral("poisoned.wav")), samples, 44100, 1, true);
+
+    const HSTREAM h = BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    ASSERT_NE(h, 0u);
+    float frame[1024];
+    int frames = 0;
+    while (BASS_ChannelGetData(h, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
+        ++frames;
+        for (int b = 0; b < 1024; ++b)
+            ASSERT_TRUE(std::isfinite(frame[b])) << "frame " << frames << " bin " << b;
+        if (frames == 2) {
+            EXPECT_NEAR(frame[100], 0.5f, 0.05f) << "the tone survives";
+        }
+    }
+    BASS_StreamFree(h);
+    EXPECT_EQ(frames, 22);
+
+    const TAudioQualityResult r = AnalyzeAudioQuality(file);
+    EXPECT_NE(r.Verdict, qvError) << r.Reason.toStdString();
+    EXPECT_TRUE(std::isfinite(r.CutoffHz));
 }
