@@ -194,6 +194,8 @@ int DecoderInput::Read(void* self, std::uint8_t* buf, int size) {
     if (n > 0) {
         input->m_bytesRead += n;
         input->m_bytesWithoutAudio += n;
+        if (input->m_bytesWithoutAudio > kMaxBytesWithoutAudio)
+            input->m_spent = true;
     }
     return n;
 }

@@ -13,10 +13,12 @@ struct AVIOContext;
 // keeps the budget that bounds the work one hostile file can cause.
 class DecoderInput {
 public:
-    // Bytes FFmpeg may read while no audio comes out. A real file interleaves
-    // its sound within seconds (a 25 s gap in an 80 Mbit/s video); a damaged
-    // or padded one (megabytes of zeros after a header, a 4 GB sparse file)
-    // would otherwise be scanned to its end for nothing.
+    // Bytes FFmpeg may read while nothing comes of them: while it reads the
+    // header, and then while no audio comes out. A real file's header is a
+    // few megabytes even with cover art or a long film's index, and its sound
+    // is interleaved within seconds (25 s of an 80 Mbit/s video); a damaged
+    // or padded file (zeros after a header, a 4 GB sparse file) would
+    // otherwise be scanned to its end for nothing.
     static constexpr std::int64_t kMaxBytesWithoutAudio = std::int64_t(256) << 20;
 
     // Null, with `error` set to a BASS_ERROR_* code, when `path` cannot be
@@ -40,9 +42,21 @@ public:
     // For AVFormatContext::interrupt_callback: non-zero once the budget is spent.
     static int Interrupt(void* self);
 
-    // The caller got audio out of what has been read: the budget starts again.
-    void audioDelivered() { m_bytesWithoutAudio = 0; }
-    bool exhausted() const { return m_bytesWithoutAudio > kMaxBytesWithoutAudio; }
+    // The header is parsed: decoding gets a budget of its own, even if the
+    // header scan spent the first one (a demuxer looking for more chunks
+    // through gigabytes of zeros, then seeking back to its data).
+    void headerRead() {
+        m_bytesWithoutAudio = 0;
+        m_spent = false;
+    }
+    // Audio came out of what was read: the budget starts again, unless it is
+    // already spent, so a demuxer that scans on after a last buffered packet
+    // is not given a second round.
+    void audioDelivered() {
+        if (!m_spent)
+            m_bytesWithoutAudio = 0;
+    }
+    bool exhausted() const { return m_spent; }
     // Every byte handed to FFmpeg so far, re-reads after seeks included.
     std::int64_t bytesRead() const { return m_bytesRead; }
 
@@ -61,4 +75,5 @@ private:
     AVIOContext* m_io = nullptr;
     std::int64_t m_bytesWithoutAudio = 0;
     std::int64_t m_bytesRead = 0;
+    bool m_spent = false;
 };

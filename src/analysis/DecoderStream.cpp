@@ -63,6 +63,7 @@ AVFormatContext* OpenFormat(DecoderInput& input, int& error) {
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
+    input.headerRead();
     return format;
 }
 
