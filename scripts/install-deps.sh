@@ -11,6 +11,8 @@ PACKAGES=(
   libgl-dev
   # decoding
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
+  # version block of the executables (ELF sections)
+  libelf-dev
   # web services
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev libssl-dev
   libsqlite3-dev sqlite3 openssl

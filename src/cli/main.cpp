@@ -1,11 +1,16 @@
 // korvane-cli: batch analysis over the same core as the Korvane window.
+#include "about/VersionInfo.h"
 #include "analysis/BASS.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
+#include "cli/SpectrogramCommand.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdlib>
+#include <memory>
+#include <stdexcept>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -18,18 +23,50 @@ QString MainHelp() {
         "Usage: korvane-cli COMMAND [OPTIONS]\n"
         "Tells whether audio files (and the sound of video files) were lossy re-encoded.\n\n"
         "Commands:\n"
-        "  check PATH...            analyse files and folders, one line per file\n\n"
+        "  check PATH...            analyse files and folders, one line per file\n"
+        "  spectrogram FILE -o OUT.png [--size WxH] [--annotate]\n"
+        "                           draw a file's spectrogram as a PNG picture\n\n"
         "Options:\n"
         "  -h, --help               show this help (COMMAND --help for a command's own)\n"
         "  -v, --version            show the version\n");
 }
 
+// The version is the one the build wrote into this executable's version block.
+int PrintVersion() {
+    TEXEVersionData version;
+    try {
+        ReadVersionInfo(QCoreApplication::applicationFilePath(), version);
+    } catch (const std::runtime_error& error) {
+        PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        return kExitError;
+    }
+    PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(version.ProductVersion));
+    return kExitClean;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Qt's offscreen platform complains about a missing runtime folder it
+    // never needs here; every other message still gets through.
+    static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR"))
+                return;
+            qtHandler(type, context, text);
+        });
+
+    // Text needs a GUI application object; it never opens a window, so it is
+    // given the offscreen platform and works without a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (SpectrogramCommandDrawsText(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
     // Damaged files make FFmpeg talk; the verdicts say what matters.
     if (!std::getenv("KORVANE_FFMPEG_LOG"))
@@ -43,15 +80,15 @@ int main(int argc, char* argv[]) {
         PrintText(stdout, MainHelp());
         return kExitClean;
     }
-    if (command == u"-v" || command == u"--version") {
-        PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(QStringLiteral(KORVANE_VERSION)));
-        return kExitClean;
-    }
+    if (command == u"-v" || command == u"--version")
+        return PrintVersion();
 
     BASS_Init(0, 44100, 0, nullptr, nullptr);
     int status = kExitUsage;
     if (command == u"check")
         status = RunCheckCommand(arguments);
+    else if (command == u"spectrogram")
+        status = RunSpectrogramCommand(arguments);
     else
         UsageError(QStringLiteral("unknown command '%1'").arg(command));
     BASS_Free();

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QEvent;
+class QFrame;
+class QLabel;
+class QMouseEvent;
+class QPropertyAnimation;
+class QPushButton;
+class QTimer;
+
+// Hands an address to the desktop (the user's browser).
+using UrlOpener = std::function<void(const QUrl&)>;
+
+// Ticks of the notice's close timer left before it closes itself; counted
+// down across the whole run, never reset.
+extern std::int64_t NoticeCountdown;
+
+struct TNewVerOptions {
+    QString ProductName;   // AppProductName
+    QString ServerVersion; // the version the vendor server offers
+    QString DownloadUrl;   // where to get it, as the server said
+    // Opened instead of a missing or non-web download address; empty means
+    // "http://" + the vendor host.
+    QString HomePage;
+    // Empty means the desktop's default handler.
+    UrlOpener OpenUrl;
+};
+
+// The small borderless notice in the top-right corner that announces a new
+// version. It shows itself (TimerStart), never keeps the keyboard focus,
+// can be dragged, and closes itself on the eleventh tick of TimerClose.
+class TNewVer : public QWidget {
+    Q_OBJECT
+public:
+    explicit TNewVer(TNewVerOptions options, QWidget* owner = nullptr);
+
+    // Creates the notice owned by `owner` (freed with it); it shows itself.
+    static TNewVer* Open(TNewVerOptions options, QWidget* owner);
+
+    void TimerStartTimer();
+    void TimerCloseTimer();
+    void TimerLinkTimer();
+    void Label2Click();
+    void Button1Click();
+
+    // The opening and closing animation, exposed so it can be driven to its end.
+    QPropertyAnimation* Animation() const { return animation_; }
+    // Where the notice rests once opened.
+    QRect RestingGeometry() const { return resting_; }
+
+    QFrame* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QTimer* TimerStart = nullptr;
+    QTimer* TimerClose = nullptr;
+    QTimer* TimerLink = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormMouseDown(QMouseEvent* event);
+    void FormMouseMove(QMouseEvent* event);
+    void FormMouseUp();
+    bool IsDragSource(QObject* watched) const;
+
+    TNewVerOptions options_;
+    QPropertyAnimation* animation_ = nullptr;
+    QRect resting_;
+    bool closing_ = false;
+    QPointer<QWidget> returnFocusTo_;
+    bool dragging = false;
+    int dx = 0;
+    int dy = 0;
+};

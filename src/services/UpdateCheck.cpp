@@ -1,0 +1,253 @@
+#include "services/UpdateCheck.h"
+
+#include "app/Trim.h"
+#include "services/TextScramble.h"
+#include "services/WebHelpers.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringList>
+#include <QThread>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <thread>
+#include <typeinfo>
+
+namespace {
+
+const QString kLastUpdateCheck = QStringLiteral("Settings/LastUpdateCheck");
+const QString kLastUpdateCheckCount = QStringLiteral("Settings/LastUpdateCheckCount");
+const QString kInstalledVersion = QStringLiteral("Settings/InstalledVersion");
+const QString kHowMany = QStringLiteral("Settings/HowMany");
+const QString kCurrentVersion = QStringLiteral("Settings/CurrentVersion");
+const QString kCurrentUrl = QStringLiteral("Settings/CurrentURL");
+const QString kShowUpdate = QStringLiteral("Settings/ShowUpdate");
+
+// Every value is kept as text; numbers are parsed back with a default.
+QString ReadText(const QSettings* store, const QString& key) {
+    return store ? store->value(key).toString() : QString();
+}
+
+int ReadNumber(const QSettings* store, const QString& key, int fallback) {
+    bool ok = false;
+    const int value = ReadText(store, key).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+void WriteText(QSettings* store, const QString& key, const QString& value) {
+    if (store) {
+        store->setValue(key, value);
+    }
+}
+
+std::unique_ptr<QSettings> OpenStore(const TCheckConfig& config) {
+    if (!config.SettingsFile.isEmpty()) {
+        return std::make_unique<QSettings>(config.SettingsFile, QSettings::IniFormat);
+    }
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       config.StoreOrganization, config.StoreApplication);
+}
+
+// Lines split at CR, LF or CR LF; a final line break ends the last line
+// rather than starting an empty one.
+QStringList SplitLines(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(breaks);
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+QString TypeName(const std::exception& error) {
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> readable(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
+    return QString::fromLatin1(status == 0 && readable ? readable.get() : typeid(error).name());
+}
+
+QString Message(const std::exception& error) {
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+TCheckState::TCheckState() : OwnerThread(QThread::currentThread()) {}
+
+TCheckState::~TCheckState() = default;
+
+void RecordCheckError(TCheckState& state, const QString& message) {
+    if (TrimControl(message).isEmpty()) {
+        return;
+    }
+    state.CheckFailed = true;
+    if (!state.CheckErrors.isEmpty()) {
+        state.CheckErrors += QStringLiteral("\r\r");
+    }
+    state.CheckErrors += message;
+}
+
+void ClearCheckErrors(TCheckState& state) {
+    state.CheckFailed = false;
+    state.CheckErrors.clear();
+}
+
+QString UpdateServerAddress() {
+    return VendorHost() + QStringLiteral("/php/check2.php");
+}
+
+QString TodayShortDate() {
+    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+TChecker::TChecker(TCheckConfig config, std::shared_ptr<TCheckState> state)
+    : config_(std::move(config)), state_(std::move(state)) {}
+
+void TChecker::Start(TCheckConfig config, std::shared_ptr<TCheckState> state) {
+    auto checker = std::make_unique<TChecker>(std::move(config), std::move(state));
+    std::thread([checker = std::move(checker)] { checker->Execute(); }).detach();
+}
+
+void TChecker::Execute() {
+    state_->CheckDone.store(false, std::memory_order_release);
+    try {
+        CheckNow();
+    } catch (...) {
+        // Nothing may leave the thread; a check that broke off stays not done.
+    }
+}
+
+void TChecker::CheckNow() {
+    TCheckState& s = *state_;
+    ClearCheckErrors(s);
+
+    QString guid;
+    try {
+        guid = ReadMachineGuid();
+    } catch (...) {
+        RecordCheckError(s, QStringLiteral("Error: GUID generate problem!"));
+    }
+
+    // An unreadable store is noted, and the check goes on with what it holds
+    // in memory.
+    s.CheckSettings = OpenStore(config_);
+    if (s.CheckSettings->status() != QSettings::NoError) {
+        RecordCheckError(s, QStringLiteral("Error: Registry open problem!"));
+    }
+    QSettings* store = s.CheckSettings.get();
+
+    const QString storedDay = ReadText(store, kLastUpdateCheck);
+    const int storedCount = std::max(ReadNumber(store, kLastUpdateCheckCount, 0), 0);
+    const QString installedVersion = ReadText(store, kInstalledVersion);
+
+    int howMany = ReadNumber(store, kHowMany, 0);
+    if (howMany < 0 || installedVersion != config_.AppVersion) {
+        howMany = 0;
+    }
+    if (howMany < INT_MAX) {
+        ++howMany;
+    }
+    WriteText(store, kHowMany, QString::number(howMany));
+    WriteText(store, kInstalledVersion, config_.AppVersion);
+
+    const QString storedUrl = ReadText(store, kCurrentUrl);
+    if (!storedUrl.isEmpty()) {
+        s.DownloadUrl = UnscrambleText(storedUrl, kCurrentUrlKey);
+    }
+    s.ShowUpdate = ReadNumber(store, kShowUpdate, 1);
+
+    const QString today = config_.TodayText ? config_.TodayText() : TodayShortDate();
+    const bool allowed = s.ShowUpdate != 0 && !(storedDay == today && storedCount >= 5);
+    if (allowed) {
+        const int dayCount = storedDay == today ? storedCount + 1 : 1;
+        WriteText(store, kLastUpdateCheck, today);
+        WriteText(store, kLastUpdateCheckCount, QString::number(dayCount));
+        try {
+            QStringList fields{QStringLiteral("cmd=check"),
+                               QStringLiteral("appname=") + config_.AppTitle,
+                               QStringLiteral("version=") + config_.AppVersion,
+                               QStringLiteral("os=") + OsDescription()};
+            try {
+                fields << QStringLiteral("local=") + UserLocaleName();
+            } catch (...) {
+                RecordCheckError(s, QStringLiteral("Error: LocaleName2 problem!"));
+            }
+            fields << QStringLiteral("guid=") + guid;
+            try {
+                fields << QStringLiteral("howmany=") + QString::number(howMany);
+            } catch (...) {
+                RecordCheckError(s, QStringLiteral("Error: HM variable problem!"));
+            }
+
+            const QString secureUrl = config_.SecureUrl.isEmpty()
+                                          ? QStringLiteral("https://") + UpdateServerAddress()
+                                          : config_.SecureUrl;
+            const QString plainUrl = config_.PlainUrl.isEmpty()
+                                         ? QStringLiteral("http://") + UpdateServerAddress()
+                                         : config_.PlainUrl;
+            QString answer;
+            try {
+                answer = PostForm(secureUrl, fields, config_.Post);
+            } catch (const std::exception& secureError) {
+                RecordCheckError(s, QStringLiteral("HTTPS Response:\r") + Message(secureError));
+                try {
+                    answer = PostForm(plainUrl, fields, config_.Post);
+                    // The plain answer stands; what went wrong before it does not count.
+                    ClearCheckErrors(s);
+                } catch (const std::exception& plainError) {
+                    RecordCheckError(s, QStringLiteral("HTTP Response:\r") + Message(plainError));
+                }
+            }
+            Evaluate(answer, dayCount);
+        } catch (const std::exception& error) {
+            RecordCheckError(s, TypeName(error) + QStringLiteral(" Error:\r") + Message(error));
+        } catch (...) {
+            RecordCheckError(s, QStringLiteral("Unknown Error:\rno message"));
+        }
+    }
+
+    // Written now, so that the switch and the counters survive a crash; then
+    // the store belongs to the GUI thread.
+    store->sync();
+    store->moveToThread(s.OwnerThread);
+    s.CheckDone.store(true, std::memory_order_release);
+}
+
+void TChecker::Evaluate(const QString& answer, int dayCount) {
+    TCheckState& s = *state_;
+    QSettings* store = s.CheckSettings.get();
+    const QStringList lines = SplitLines(answer);
+    if (lines.join(QStringLiteral("\r\n")).startsWith(QStringLiteral("ERROR"))) {
+        RecordCheckError(s, QStringLiteral("INVALIDSERVERRESPONSE"));
+    }
+    if (s.CheckFailed) {
+        return;
+    }
+    // A missing line leaves its stored value as it was.
+    if (!lines.isEmpty()) {
+        s.ServerVersion = ExtractTagValue(lines.at(0), QStringLiteral("version"));
+        WriteText(store, kCurrentVersion, s.ServerVersion);
+    }
+    if (lines.size() >= 2) {
+        s.DownloadUrl = ExtractTagValue(lines.at(1), QStringLiteral("url"));
+        WriteText(store, kCurrentUrl, ScrambleText(s.DownloadUrl, kCurrentUrlKey));
+    }
+
+    // An answer without its address line is incomplete: announcing it would
+    // send the user to an address from an older answer.
+    if (lines.size() < 2 || s.ServerVersion == config_.AppVersion) {
+        return;
+    }
+    // Any other version counts, a lower one too, as long as it is a number.
+    QString digits = s.ServerVersion;
+    digits.remove(QLatin1Char('.'));
+    bool isNumber = false;
+    digits.toInt(&isNumber, 10);
+    if (isNumber && s.ShowUpdate == 1 && dayCount <= 3) {
+        s.NewVersionAvailable = true;
+    }
+}

@@ -1,0 +1,196 @@
+#include "services/WebHelpers.h"
+
+#include "services/TextScramble.h"
+#include "services/UpdateCheck.h"
+
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <gtest/gtest.h>
+#include <ostream>
+
+struct TagCase {
+    const char* name;
+    QString line;
+    QString tag;
+    QString value;
+};
+
+// Test names already say which case; print only that.
+void PrintTo(const TagCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ExtractTagValueTest : public ::testing::TestWithParam<TagCase> {};
+
+TEST_P(ExtractTagValueTest, TakesOnlyAWholeLineElement) {
+    EXPECT_EQ(ExtractTagValue(GetParam().line, GetParam().tag), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExtractTagValueTest,
+    ::testing::Values(
+        TagCase{"Version", QStringLiteral("<version>2.1</version>"), QStringLiteral("version"),
+                QStringLiteral("2.1")},
+        TagCase{"TagInCapitals", QStringLiteral("<version>2.1</version>"),
+                QStringLiteral("VERSION"), QStringLiteral("2.1")},
+        TagCase{"ElementInCapitals", QStringLiteral("<Version>2.1</Version>"),
+                QStringLiteral("Version"), QString()},
+        TagCase{"ElementInCapitalsLowerTag", QStringLiteral("<Version>2.1</Version>"),
+                QStringLiteral("version"), QString()},
+        TagCase{"Url", QStringLiteral("<url>https://x.org/a?b=c</url>"), QStringLiteral("url"),
+                QStringLiteral("https://x.org/a?b=c")},
+        TagCase{"EmptyElement", QStringLiteral("<url></url>"), QStringLiteral("url"), QString()},
+        TagCase{"BlankBefore", QStringLiteral(" <url>x</url>"), QStringLiteral("url"), QString()},
+        TagCase{"BlankAfter", QStringLiteral("<url>x</url> "), QStringLiteral("url"), QString()},
+        TagCase{"OtherTag", QStringLiteral("<url>x</url>"), QStringLiteral("version"), QString()},
+        TagCase{"OpeningOnly", QStringLiteral("<url>x"), QStringLiteral("url"), QString()},
+        TagCase{"OverlappingShortLine", QStringLiteral("<a>"), QStringLiteral("a"), QString()},
+        TagCase{"EmptyLine", QString(), QStringLiteral("url"), QString()},
+        TagCase{"InnerMarkupKept", QStringLiteral("<url><b>x</b></url>"), QStringLiteral("url"),
+                QStringLiteral("<b>x</b>")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ScrambleCase {
+    const char* name;
+    QString text;
+    std::uint16_t key;
+};
+
+// Test names already say which case; print only that.
+void PrintTo(const ScrambleCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ScrambleRoundTripTest : public ::testing::TestWithParam<ScrambleCase> {};
+
+TEST_P(ScrambleRoundTripTest, UnscrambleGivesTheTextBack) {
+    const QString scrambled = ScrambleText(GetParam().text, GetParam().key);
+    EXPECT_EQ(scrambled.size(), GetParam().text.toUtf8().size() * 2);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]*$")).match(scrambled).hasMatch())
+        << scrambled.toStdString();
+    EXPECT_EQ(UnscrambleText(scrambled, GetParam().key), GetParam().text);
+    EXPECT_EQ(UnscrambleText(scrambled.toLower(), GetParam().key), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScrambleRoundTripTest,
+    ::testing::Values(
+        ScrambleCase{"Empty", QString(), 0x1234},
+        ScrambleCase{"Url", QStringLiteral("https://downloads.example.org/korvane-2.0.tar.xz"),
+                     kCurrentUrlKey},
+        ScrambleCase{"KeyZero", QStringLiteral("abc"), 0},
+        ScrambleCase{"KeyMax", QStringLiteral("abc"), 0xFFFF},
+        ScrambleCase{"NonAscii", QStringLiteral("D\u00fcsseldorf \u20ac \U0001F600"), 0xBEEF},
+        ScrambleCase{"Long", QString(5000, QLatin1Char('z')), 0x7F6A}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ScrambleTextTest, FollowsTheKeystream) {
+    // By hand: first byte 0x41 ^ 0x00; the state becomes
+    // (0 + 0x41) * 0xD201 + 0x7F6A mod 2^16 = 0xD1AB, so the second 'A' is 0x41 ^ 0xD1.
+    EXPECT_EQ(ScrambleText(QStringLiteral("A"), 0), QStringLiteral("41"));
+    EXPECT_EQ(ScrambleText(QStringLiteral("AA"), 0), QStringLiteral("4190"));
+    EXPECT_EQ(ScrambleText(QStringLiteral("A"), 0x2000), QStringLiteral("61"));
+    EXPECT_NE(ScrambleText(QStringLiteral("AA"), 1), ScrambleText(QStringLiteral("AA"), 2));
+}
+
+TEST(UnscrambleTextTest, RejectsWhatIsNotHexadecimal) {
+    EXPECT_EQ(UnscrambleText(QStringLiteral("ZZ"), 0), QString());
+    EXPECT_EQ(UnscrambleText(QStringLiteral("41ZZ"), 0), QString());
+    EXPECT_EQ(UnscrambleText(QStringLiteral("4 "), 0), QString());
+    // A last odd digit is ignored.
+    EXPECT_EQ(UnscrambleText(QStringLiteral("419"), 0), QStringLiteral("A"));
+    EXPECT_EQ(UnscrambleText(QStringLiteral("4190F"), 0), QStringLiteral("AA"));
+}
+
+struct AddressCase {
+    const char* name;
+    QString address;
+    bool web;
+};
+
+// Test names already say which case; print only that.
+void PrintTo(const AddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IsWebAddressTest : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(IsWebAddressTest, OnlyHttpAndHttpsWithAHost) {
+    EXPECT_EQ(IsWebAddress(GetParam().address), GetParam().web);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IsWebAddressTest,
+    ::testing::Values(
+        AddressCase{"Https", QStringLiteral("https://example.org/dl/korvane.tar.xz"), true},
+        AddressCase{"Http", QStringLiteral("http://example.org"), true},
+        AddressCase{"CapitalScheme", QStringLiteral("HTTPS://example.org/x"), true},
+        AddressCase{"Empty", QString(), false},
+        AddressCase{"File", QStringLiteral("file:///usr/bin/xterm"), false},
+        AddressCase{"LocalPath", QStringLiteral("/usr/bin/xterm"), false},
+        AddressCase{"Javascript", QStringLiteral("javascript:alert(1)"), false},
+        AddressCase{"Ftp", QStringLiteral("ftp://example.org/a"), false},
+        AddressCase{"SmbShare", QStringLiteral("smb://server/share/setup.exe"), false},
+        AddressCase{"NoHost", QStringLiteral("http:///etc/passwd"), false},
+        AddressCase{"Relative", QStringLiteral("korvane.tar.xz"), false},
+        AddressCase{"Blank", QStringLiteral("   "), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UserLocaleNameTest, IsLanguageDashTerritoryOrXx) {
+    const QString name = UserLocaleName();
+    EXPECT_TRUE(name == QLatin1String("xx") ||
+                QRegularExpression(QStringLiteral("^[a-z]{2,3}-[A-Z]{2}$")).match(name).hasMatch())
+        << name.toStdString();
+}
+
+TEST(ReadMachineGuidTest, IsAStableGuidThatHidesTheMachineId) {
+    const QByteArray machineId = QSysInfo::machineUniqueId();
+    const QString guid = ReadMachineGuid();
+    if (machineId.isEmpty()) {
+        EXPECT_TRUE(guid.isEmpty());
+        return;
+    }
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                          "[0-9a-f]{12}$"))
+            .match(guid)
+            .hasMatch())
+        << guid.toStdString();
+    EXPECT_EQ(ReadMachineGuid(), guid);
+    QString bare = guid;
+    bare.remove(QLatin1Char('-'));
+    EXPECT_FALSE(QString::fromLatin1(machineId).contains(bare, Qt::CaseInsensitive));
+    EXPECT_FALSE(bare.contains(QString::fromLatin1(machineId).left(12), Qt::CaseInsensitive));
+}
+
+TEST(OsDescriptionTest, NamesVersionBuildAndWordSize) {
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral("^.+ \\(Version \\d+\\.\\d+, Build \\d+, (32|64)-bit Edition\\)$"))
+            .match(OsDescription())
+            .hasMatch())
+        << OsDescription().toStdString();
+}
+
+TEST(CheckErrorsTest, BlankMessagesAreNotRecordedOthersAreJoinedByTwoCarriageReturns) {
+    TCheckState state;
+    RecordCheckError(state, QStringLiteral(" \r\n\t"));
+    EXPECT_FALSE(state.CheckFailed);
+    EXPECT_TRUE(state.CheckErrors.isEmpty());
+    RecordCheckError(state, QStringLiteral("first "));
+    RecordCheckError(state, QStringLiteral("second"));
+    EXPECT_TRUE(state.CheckFailed);
+    EXPECT_EQ(state.CheckErrors, QStringLiteral("first \r\rsecond"));
+    ClearCheckErrors(state);
+    EXPECT_FALSE(state.CheckFailed);
+    EXPECT_TRUE(state.CheckErrors.isEmpty());
+}
+
+TEST(VendorHostTest, TheEnvironmentMayNameAnotherHost) {
+    qunsetenv("KORVANE_VENDOR_HOST");
+    EXPECT_EQ(VendorHost(), QStringLiteral(KORVANE_VENDOR_HOST));
+    EXPECT_EQ(UpdateServerAddress(), QStringLiteral(KORVANE_VENDOR_HOST "/php/check2.php"));
+    qputenv("KORVANE_VENDOR_HOST", "127.0.0.1:8080");
+    EXPECT_EQ(UpdateServerAddress(), QStringLiteral("127.0.0.1:8080/php/check2.php"));
+    qunsetenv("KORVANE_VENDOR_HOST");
+}
