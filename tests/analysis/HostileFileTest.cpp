@@ -6,10 +6,12 @@
 #include "analysis/BASS.h"
 #include "analysis/DecoderInput.h"
 #include "analysis/DecoderStream.h"
+#include "analysis/Spectrogram.h"
 #include "app/FileCollection.h"
 #include "support/TestMedia.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -77,8 +79,13 @@ TEST_F(HostileFiles, FifoAndDevicesNamedLikeMediaAreRefusedAtOnce) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     FifoUnblocker unblocker(fifo);
     const TAudioQualityResult fromFifo = AnalyzeAudioQuality(fifo);
+    QImage picture(2, 2, QImage::Format_BGR888);
+    picture.fill(Qt::red);
+    const QImage before = picture;
+    RenderSpectrogram(fifo, picture);
     EXPECT_FALSE(unblocker.finish()) << "opening the FIFO blocked";
     EXPECT_EQ(fromFifo.Reason, CannotOpen(BASS_ERROR_FILEOPEN));
+    EXPECT_EQ(picture, before);
 
     for (const char* device : {"/dev/zero", "/dev/null", "/dev/urandom"}) {
         const QString link = path(QString::fromLatin1(device).mid(5) + QStringLiteral(".wav"));

@@ -5,8 +5,10 @@
 
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
+#include "analysis/Spectrogram.h"
 #include "support/TestMedia.h"
 
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -177,6 +179,9 @@ TEST_F(HostileHeaders, ClaimedLengthOfHundredsOfHours) {
         EXPECT_EQ(lying.SampleRate, real.SampleRate) << c.name;
         // The same sound, give or take the encoder's padding that a true length would trim.
         EXPECT_NEAR(lying.CutoffHz, real.CutoffHz, 500.0f) << c.name;
+        QImage picture;
+        RenderSpectrogram(file, picture);
+        EXPECT_EQ(picture.width(), CountFrames(c.source)) << c.name << ": as wide as the sound";
     }
 }
 
