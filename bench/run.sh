@@ -70,6 +70,6 @@ korvane-cli check on ${#files[@]} files, 60 minutes of audio (MP3 256k, AAC 192k
 | growth with length (KB)                   | $growth           | <= 2048     |
 TABLE
 
-if [ -x "$here/spectrogram.sh" ]; then
+if [ -f "$here/spectrogram.sh" ]; then
   bash "$here/spectrogram.sh" "$build"
 fi

@@ -1,0 +1,134 @@
+#include "analysis/Spectrogram.h"
+
+#include "analysis/BASS.h"
+#include "analysis/SpectrogramLevels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace {
+
+struct ColourStop {
+    int index;
+    int red, green, blue;
+};
+
+// Black through violet, magenta, orange and yellow to white.
+constexpr ColourStop kStops[6] = {
+    {0, 0, 0, 0},       {60, 30, 0, 110},    {120, 170, 20, 120},
+    {180, 240, 90, 20}, {230, 255, 220, 60}, {255, 255, 255, 255},
+};
+
+// About 20 minutes of 44.1 kHz audio.
+constexpr qsizetype kLargePagePictureBytes = qsizetype(64) << 20;
+
+// 212 steps of 2.125 per dB: the picture shows about 100 dB under the loudest cell.
+constexpr int kDisplaySteps = 212;
+
+// Frees the stream on every way out, exceptions included.
+struct StreamGuard {
+    HSTREAM handle;
+    ~StreamGuard() { close(); }
+    void close() {
+        if (handle != 0)
+            BASS_StreamFree(handle);
+        handle = 0;
+    }
+};
+
+} // namespace
+
+void BuildSpectrogramPalette(SpectrogramPalette& palette) {
+    for (int i = 0; i < 256; ++i) {
+        int k = 0;
+        while (k < 4 && i > kStops[k + 1].index)
+            ++k;
+        const ColourStop& from = kStops[k];
+        const ColourStop& to = kStops[k + 1];
+        const double t = double(i - from.index) / double(to.index - from.index);
+        const auto blend = [t](int a, int b) { return std::uint8_t(std::lround(a + (b - a) * t)); };
+        palette[std::size_t(i) * 3 + 0] = blend(from.blue, to.blue);
+        palette[std::size_t(i) * 3 + 1] = blend(from.green, to.green);
+        palette[std::size_t(i) * 3 + 2] = blend(from.red, to.red);
+    }
+}
+
+void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
+    if (!BASS_Init(0, 44100, 0, nullptr, nullptr) && BASS_ErrorGetCode() != BASS_ERROR_ALREADY)
+        return;
+    const HSTREAM stream =
+        BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
+    if (stream == 0)
+        return;
+    StreamGuard guard{stream};
+
+    const std::int64_t planned = PlannedSpectrogramFrames(stream);
+    if (planned < 1)
+        return;
+
+    SpectrogramLevels levels;
+    const int loudest = ReadSpectrogramLevels(stream, planned, levels);
+    const std::int64_t frames = levels.frames();
+    if (frames == 0)
+        return;
+    guard.close(); // the decoder's buffers are not needed for painting
+    // QImage addresses its columns with int.
+    if (frames > std::numeric_limits<int>::max() / 3)
+        throw std::bad_alloc();
+
+    const int floor = std::max(loudest - kDisplaySteps, 0);
+    const int range = std::max(loudest - floor, 1);
+    SpectrogramPalette palette;
+    BuildSpectrogramPalette(palette);
+    // The pixel of every cell value up to the loudest, so the loop below is a
+    // copy per cell.
+    std::array<std::array<std::uint8_t, 3>, 256> pixelOf{};
+    for (int v = 0; v <= loudest; ++v) {
+        const std::size_t entry = std::size_t(SpectrogramPaletteIndex(v, floor, range)) * 3;
+        pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
+    }
+
+    // The old picture goes before the new one is made: an hour of audio is a
+    // quarter of a gigabyte of pixels.
+    bitmap = QImage();
+    QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
+    if (picture.isNull())
+        throw std::bad_alloc();
+    // Every tile below touches every row, so large pages would make the whole
+    // picture resident at the first tile, beside the whole matrix. Worth it
+    // for short files, where first touches of small pages cost more than the
+    // painting; long files keep the memory instead.
+    if (picture.sizeInBytes() <= kLargePagePictureBytes)
+        AdviseLargePages(picture.bits(), std::size_t(picture.sizeInBytes()));
+    std::array<std::uint8_t*, kSpectrogramBins> rows{};
+    for (int r = 0; r < kSpectrogramBins; ++r)
+        rows[std::size_t(r)] = picture.scanLine(r);
+
+    // Painted in tiles of 64 columns, so each row takes 192 bytes at a time
+    // rather than 3. Level blocks go back as soon as their columns are
+    // painted, and small pages of the picture are touched only as painting
+    // reaches them, so a long file's matrix and picture are never both whole
+    // in memory.
+    constexpr std::int64_t kTile = 64;
+    static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
+    for (std::int64_t first = 0; first < frames; first += kTile) {
+        const int count = int(std::min(kTile, frames - first));
+        std::array<const std::uint8_t*, kTile> cells{};
+        for (int i = 0; i < count; ++i)
+            cells[std::size_t(i)] = levels.frame(first + i);
+        const std::size_t x = std::size_t(first) * 3;
+        for (int b = 0; b < kSpectrogramBins; ++b) {
+            std::uint8_t* out = rows[std::size_t(kSpectrogramBins - 1 - b)] + x;
+            for (int i = 0; i < count; ++i, out += 3) {
+                const auto& pixel = pixelOf[cells[std::size_t(i)][b]];
+                out[0] = pixel[0];
+                out[1] = pixel[1];
+                out[2] = pixel[2];
+            }
+        }
+        levels.releaseBlocksBefore(first + count);
+    }
+    bitmap = std::move(picture);
+}
