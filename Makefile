@@ -3,7 +3,7 @@ PRESET ?= debug
 BUILD_DIR := build/$(PRESET)
 DEPS_STAMP := build/.deps-installed
 
-.PHONY: all deps configure build run test test-asan bench demo clean
+.PHONY: all deps configure build run test test-asan bench demo screenshot clean
 
 all: build
 
@@ -19,11 +19,10 @@ configure: $(DEPS_STAMP)
 build: configure
 	cmake --build --preset $(PRESET)
 
-# Until the window exists: analyse a small generated demo set and show the table.
+# Starts the program; a small generated demo set waits in demo/ for Add Folder.
 run: build
-	bash scripts/make-demo.sh demo
-	$(BUILD_DIR)/bin/korvane-cli check demo; status=$$?; \
-	  echo "(korvane-cli exit status $$status: 0 clean, 1 suspicious, 2 errors)"
+	@bash scripts/make-demo.sh demo
+	$(BUILD_DIR)/bin/korvane
 
 test: build
 	ctest --preset $(PRESET) -j2
@@ -37,6 +36,10 @@ test-asan: $(DEPS_STAMP)
 bench:
 	$(MAKE) PRESET=release build
 	bash bench/run.sh build/release
+
+# The README's picture of the window (under a virtual X server).
+screenshot: build
+	bash scripts/screenshot.sh docs/screenshot.png $(BUILD_DIR)
 
 clean:
 	rm -rf build demo

@@ -73,3 +73,6 @@ TABLE
 if [ -f "$here/spectrogram.sh" ]; then
   bash "$here/spectrogram.sh" "$build"
 fi
+if [ -x "$here/folder-load.sh" ] && [ -x "$build/bin/korvane-folder-load-bench" ]; then
+  bash "$here/folder-load.sh" "$build"
+fi

@@ -1,0 +1,65 @@
+#include "app/FileDialogs.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
+#include <QTreeView>
+
+namespace {
+
+QStringList OpenFilesDialog(QWidget* parent, const QStringList& nameFilters) {
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(nameFilters);
+    if (!nameFilters.isEmpty())
+        dialog.selectNameFilter(nameFilters.first());
+    dialog.setDefaultSuffix(QStringLiteral("mp3"));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+QStringList PickFoldersDialog(QWidget* parent, const QString& startFolder) {
+    QFileDialog dialog(parent, QStringLiteral("Select folder:"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // The desktop's own folder picker chooses one folder only; ours lets the
+    // user pick several with Ctrl or Shift.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
+    // Started from a terminal, the folder it was started in is the likely one.
+    dialog.setDirectory(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
+    for (auto* view : dialog.findChildren<QListView*>(QStringLiteral("listView")))
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (auto* view : dialog.findChildren<QTreeView*>(QStringLiteral("treeView")))
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    QStringList folders;
+    for (const QString& folder : dialog.selectedFiles()) {
+        if (QFileInfo(folder).isDir())
+            folders << folder;
+    }
+    return folders;
+}
+
+QString SavePngDialog(QWidget* parent) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("PNG File (*.png)"));
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+TFileDialogs TFileDialogs::Standard() {
+    return TFileDialogs{OpenFilesDialog, PickFoldersDialog, SavePngDialog};
+}

@@ -1,0 +1,68 @@
+#include "app/ResultRow.h"
+
+#include <cfenv>
+#include <cmath>
+
+QString RowImageName(int imageIndex) {
+    switch (imageIndex) {
+    case riFileSound:
+        return QStringLiteral("file-sound");
+    case riAcceptButton:
+        return QStringLiteral("accept_button");
+    case riQuestion:
+        return QStringLiteral("question");
+    case riResultWarning:
+        return QStringLiteral("result_warning");
+    case riCross:
+        return QStringLiteral("cross");
+    default:
+        return {};
+    }
+}
+
+int VerdictImage(TQualityVerdict verdict) {
+    switch (verdict) {
+    case qvOk:
+        return riAcceptButton;
+    case qvPossible:
+        return riQuestion;
+    case qvLikely:
+        return riResultWarning;
+    case qvError:
+        return riCross;
+    }
+    return riCross;
+}
+
+QString CutoffText(float cutoffHz) {
+    if (!std::isfinite(cutoffHz))
+        return QStringLiteral("0");
+    // nearbyint follows the rounding mode, which is to-nearest-even unless
+    // someone changed it; say so explicitly rather than rely on it.
+    const int previous = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(double(cutoffHz));
+    std::fesetround(previous);
+    return QString::number(qint64(rounded));
+}
+
+TResultRowTexts RowTextsFor(const TAudioQualityResult& result) {
+    TResultRowTexts texts;
+    texts.SubItems[0] = QString::number(result.BitrateKbps);
+    texts.SubItems[1] = QString::number(result.SampleRate);
+    texts.SubItems[2] = CutoffText(result.CutoffHz);
+    texts.SubItems[3] = VerdictWord(result.Verdict);
+    texts.SubItems[4] = result.Reason;
+    texts.VerdictImageIndex = VerdictImage(result.Verdict);
+    return texts;
+}
+
+TResultRowTexts RaisedRowTexts() {
+    TResultRowTexts texts;
+    texts.SubItems.fill(QStringLiteral("-"));
+    return texts;
+}
+
+bool IsNothingToDrawBitrate(const QString& bitrateText) {
+    return bitrateText == u"0" || bitrateText == u"-";
+}

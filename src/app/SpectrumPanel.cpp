@@ -1,0 +1,57 @@
+#include "app/SpectrumPanel.h"
+
+#include "analysis/SpectrogramView.h"
+
+#include <QPainter>
+#include <stdexcept>
+
+TSpectrumPanel::TSpectrumPanel(const QImage& bitmap, QWidget* parent)
+    : QWidget(parent), m_bitmap(bitmap) {
+    setObjectName(QStringLiteral("PaintBox1"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setMinimumHeight(16);
+}
+
+QImage TSpectrumPanel::picture(QSize size) const {
+    if (size.isEmpty())
+        return {};
+    if (m_bitmap.isNull()) {
+        QImage empty(size, QImage::Format_RGB888);
+        empty.fill(Qt::black);
+        return empty;
+    }
+    return StretchNearest(m_bitmap, size);
+}
+
+void TSpectrumPanel::bitmapChanged() {
+    m_stretched = QImage();
+    update();
+}
+
+void TSpectrumPanel::paintEvent(QPaintEvent*) {
+    // Stretch to device pixels, so a scaled screen shows the same nearest-
+    // pixel picture rather than a smoothed one.
+    const qreal ratio = devicePixelRatioF();
+    const QSize deviceSize = (QSizeF(size()) * ratio).toSize();
+    const qint64 key = m_bitmap.cacheKey();
+    if (m_stretched.size() != deviceSize || m_stretchedKey != key) {
+        m_stretched = picture(deviceSize);
+        m_stretched.setDevicePixelRatio(ratio);
+        m_stretchedKey = key;
+    }
+    QPainter painter(this);
+    if (m_stretched.isNull())
+        painter.fillRect(rect(), Qt::black);
+    else
+        painter.drawImage(QPoint(0, 0), m_stretched);
+}
+
+void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName) {
+    const QImage image = panel.picture(panel.size());
+    if (image.isNull())
+        throw std::runtime_error("The panel has no area to save.");
+    QString error;
+    if (!WriteTruecolourPng(image, fileName, error))
+        throw std::runtime_error(error.toStdString());
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// The strip under the result list that shows the chosen file's spectrogram,
+// the bitmap stretched over the whole panel pixel by pixel (no smoothing, no
+// kept aspect ratio).
+class TSpectrumPanel : public QWidget {
+    Q_OBJECT
+public:
+    // `bitmap` is the main window's SpectrogramBMP; it must outlive the panel.
+    explicit TSpectrumPanel(const QImage& bitmap, QWidget* parent = nullptr);
+
+    // The panel's picture at `size`, as painted on screen (the empty panel
+    // is black).
+    QImage picture(QSize size) const;
+
+    // The bitmap changed: drop the stretched copy and repaint.
+    void bitmapChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const QImage& m_bitmap;
+    mutable QImage m_stretched; // cache for the current device size
+    mutable qint64 m_stretchedKey = 0;
+};
+
+// Writes the panel's current appearance (its size in logical pixels) as an
+// 8-bit truecolour PNG without alpha. Throws std::runtime_error with the
+// reason when the file cannot be written.
+void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName);

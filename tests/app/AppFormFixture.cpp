@@ -1,0 +1,130 @@
+#include "AppFormFixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QTest>
+#include <stdexcept>
+
+TAudioQualityResult ScriptedAnalysis(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (name.contains(u"raise"))
+        throw std::runtime_error("scripted failure");
+    TAudioQualityResult result;
+    if (name.contains(u"error")) {
+        result.Verdict = qvError;
+        result.Reason = QStringLiteral("Cannot open file");
+        return result;
+    }
+    const QRegularExpressionMatch kbps = QRegularExpression(QStringLiteral("(\\d+)k")).match(name);
+    result.BitrateKbps = kbps.hasMatch() ? kbps.captured(1).toInt() : 128;
+    result.SampleRate = 44100;
+    result.CutoffHz = 16000.5f;
+    result.Verdict = qvPossible;
+    result.IsSuspicious = true;
+    result.Reason = QStringLiteral("for ") + name;
+    return result;
+}
+
+AppFormTest::AppFormTest() {
+    environment.ExecutablePath = exeDir.filePath(QStringLiteral("korvane"));
+    environment.UserDataFolder = userData.path();
+    environment.Analyze = ScriptedAnalysis;
+    environment.AnalysisThreads = 2;
+    environment.RenderSpectrogram = [this](const QString& file, QImage& bitmap) {
+        renderedFiles << file;
+        QImage picture(4, 1024, QImage::Format_BGR888);
+        picture.fill(QColor(200, 40, 10));
+        for (int y = 0; y < picture.height(); ++y)
+            picture.setPixelColor(0, y, Qt::white); // the first column of four
+        bitmap = picture;
+    };
+    environment.OpenUrl = [this](const QUrl& url) {
+        openedUrls << url;
+        return true;
+    };
+    environment.ShowInFileManager = [this](const QString& path) { shownInFileManager << path; };
+    environment.ShowError = [this](QWidget*, const QString& text) { errors << text; };
+    environment.Dialogs.OpenFiles = [this](QWidget*, const QStringList& filters) {
+        lastNameFilters = filters;
+        return filesToPick;
+    };
+    environment.Dialogs.PickFolders = [this](QWidget*, const QString& start) {
+        lastStartFolder = start;
+        return foldersToPick;
+    };
+    environment.Dialogs.SavePng = [this](QWidget*) { return pngToSave; };
+}
+
+void AppFormTest::TearDown() {
+    form.reset();
+}
+
+TAppForm& AppFormTest::makeForm(bool show) {
+    form.reset(); // one window at a time: each starts and ends the decoding layer
+    form = std::make_unique<TAppForm>(environment);
+    if (show) {
+        form->show();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    return *form;
+}
+
+QStringList AppFormTest::rowsAsText() const {
+    QStringList rows;
+    TResultList* list = form->ListView1;
+    for (int row = 0; row < list->rowCount(); ++row) {
+        QStringList cells{QFileInfo(list->caption(row)).fileName()};
+        for (int i = 0; i < 5; ++i)
+            cells << list->subItem(row, i);
+        const QTableWidgetItem* verdict = list->item(row, TResultList::colResult);
+        cells << (verdict ? verdict->data(TResultList::ImageIndexRole).toString() : QString());
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+QStringList AppFormTest::captions() const {
+    QStringList out;
+    for (int row = 0; row < form->ListView1->rowCount(); ++row)
+        out << form->ListView1->caption(row);
+    return out;
+}
+
+QString AppFormTest::touch(const QString& relativePath, const QByteArray& bytes) {
+    const QString path = media.filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+    return path;
+}
+
+void AppFormTest::selectRows(std::initializer_list<int> rows) {
+    TResultList* list = form->ListView1;
+    list->clearSelection();
+    for (int row : rows)
+        list->selectionModel()->select(list->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void AppFormTest::dropOnto(QWidget* target, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+}

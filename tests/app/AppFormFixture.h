@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/AppForm.h"
+#include "app/ResultList.h"
+#include "app/SpectrumPanel.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A main window in a sandbox: its "executable" in a temporary folder, its
+// dialogs answered by the test, what it opens and reports recorded.
+class AppFormTest : public ::testing::Test {
+protected:
+    QTemporaryDir exeDir;
+    QTemporaryDir userData;
+    QTemporaryDir media;
+    TAppFormEnvironment environment;
+    std::unique_ptr<TAppForm> form;
+
+    QList<QUrl> openedUrls;
+    QStringList shownInFileManager;
+    QStringList errors;
+    QStringList renderedFiles;
+
+    // What the dialogs answer next.
+    QStringList filesToPick;
+    QStringList foldersToPick;
+    QString pngToSave;
+    QStringList lastNameFilters;
+    QString lastStartFolder;
+
+    AppFormTest();
+    void TearDown() override;
+
+    // Creates (and shows) the window with `environment` as it stands.
+    TAppForm& makeForm(bool show = true);
+
+    // Row texts as one string per row: caption | five sub-items | verdict image.
+    QStringList rowsAsText() const;
+    QStringList captions() const;
+
+    QString touch(const QString& relativePath, const QByteArray& bytes = {});
+    void selectRows(std::initializer_list<int> rows);
+    // Drags `paths` onto the window and drops them, as the file manager does.
+    void dropOnto(QWidget* target, const QStringList& paths);
+};
+
+// A stand-in analysis whose result is written in the path: "<kbps>k" in the
+// name sets the bitrate, "raise" makes it throw, "error" gives qvError.
+TAudioQualityResult ScriptedAnalysis(const QString& path);

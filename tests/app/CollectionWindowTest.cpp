@@ -1,0 +1,122 @@
+// Bringing files in: the Add Files and Add Folder dialogs and drops.
+#include "AppFormFixture.h"
+#include "app/FileCollection.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+
+TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
+    const QString a = touch(QStringLiteral("album/a.mp3"));
+    const QString b = touch(QStringLiteral("album/sub/b.wav"));
+    const QString c = touch(QStringLiteral("album/c.flac"));
+    touch(QStringLiteral("album/cover.jpg"));
+    const QString folder = media.filePath(QStringLiteral("album"));
+    QStringList scanOrder;
+    ScanFolder(folder, scanOrder);
+    ASSERT_EQ(scanOrder.size(), 3);
+
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/earlier.mp3")});
+    window.KlasorYukle(folder);
+    EXPECT_EQ(captions(), QStringList{QStringLiteral("/earlier.mp3")} + scanOrder);
+    EXPECT_EQ(window.FoundFiles, scanOrder);
+    EXPECT_EQ(window.LastFolder, folder);
+    EXPECT_EQ(window.statusText(), u"");
+    EXPECT_FALSE(window.StopButton->isVisible());
+    EXPECT_TRUE(window.AddFiles1->isEnabled());
+
+    // Loading the same folder again appends its files again.
+    window.KlasorYukle(folder);
+    EXPECT_EQ(window.ListView1->rowCount(), 7);
+}
+
+TEST_F(AppFormTest, FolderWithoutSupportedFilesAddsNoRowsAndEndsWithAnEmptyStatus) {
+    touch(QStringLiteral("docs/readme.txt"));
+    touch(QStringLiteral("docs/song.opus"));
+    TAppForm& window = makeForm();
+    window.KlasorYukle(media.filePath(QStringLiteral("docs")));
+    EXPECT_EQ(window.ListView1->rowCount(), 0);
+    EXPECT_EQ(window.statusText(), u"");
+}
+
+TEST_F(AppFormTest, UpperCaseExtensionsAreScannedOpusOnlyThroughAddFiles) {
+    const QString upper = touch(QStringLiteral("mix/Song.MP3"));
+    const QString opus = touch(QStringLiteral("mix/song.opus"));
+    TAppForm& window = makeForm();
+    window.KlasorYukle(media.filePath(QStringLiteral("mix")));
+    EXPECT_EQ(captions(), QStringList{upper});
+
+    window.Clear1Click();
+    filesToPick = {opus, upper};
+    window.AddFiles1->trigger();
+    EXPECT_EQ(captions(), (QStringList{opus, upper}));
+    EXPECT_EQ(lastNameFilters.size(), 2);
+    EXPECT_TRUE(lastNameFilters.value(0).contains(u"*.opus"));
+}
+
+TEST_F(AppFormTest, AddFilesTakesAnyFileAndTheAnalysisJudgesIt) {
+    environment.Analyze = AnalyzeAudioQuality;
+    const QString notes = touch(QStringLiteral("notes.txt"), "no sound here");
+    TAppForm& window = makeForm();
+    filesToPick = {notes};
+    window.AddFiles1Click();
+    ASSERT_EQ(window.ListView1->rowCount(), 1);
+    EXPECT_EQ(window.ListView1->subItem(0, 3), u"Error");
+    EXPECT_EQ(window.ListView1->subItem(0, 4), AnalyzeAudioQuality(notes).Reason);
+
+    filesToPick.clear(); // cancelled
+    window.AddFiles1Click();
+    EXPECT_EQ(window.ListView1->rowCount(), 1);
+}
+
+TEST_F(AppFormTest, AddFolderLoadsEveryChosenFolderInTurn) {
+    const QString one = touch(QStringLiteral("one/1.mp3"));
+    const QString two = touch(QStringLiteral("two/2.mp3"));
+    const QString three = touch(QStringLiteral("three/3.mp3"));
+    TAppForm& window = makeForm();
+    foldersToPick = {media.filePath(QStringLiteral("one")), media.filePath(QStringLiteral("two")),
+                     media.filePath(QStringLiteral("three"))};
+    window.ToolButton1->trigger();
+    EXPECT_EQ(captions(), (QStringList{one, two, three}));
+    EXPECT_EQ(window.LastFolder, media.filePath(QStringLiteral("three")));
+
+    foldersToPick.clear();
+    window.AddFolder1Click();
+    EXPECT_EQ(lastStartFolder, media.filePath(QStringLiteral("three")));
+    EXPECT_EQ(window.ListView1->rowCount(), 3);
+}
+
+TEST_F(AppFormTest, DropsKeepSupportedNamesSkipFoldersAndHandOverAFolderNamedLikeAFile) {
+    environment.Analyze = AnalyzeAudioQuality;
+    QDir(media.path()).mkpath(QStringLiteral("Plain Folder"));
+    QDir(media.path()).mkpath(QStringLiteral("Live.mp3"));
+    const QString wav = touch(QStringLiteral("x.wav"), "RIFF broken");
+    const QString upper = touch(QStringLiteral("Song.MP3"));
+    const QString opus = touch(QStringLiteral("song.opus"));
+    TAppForm& window = makeForm();
+
+    dropOnto(&window, {media.filePath(QStringLiteral("Plain Folder")),
+                       media.filePath(QStringLiteral("Live.mp3")), wav, opus, upper});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.ListView1->rowCount() == 3 && !window.isLoading(); }, 10000));
+    EXPECT_EQ(captions(), (QStringList{media.filePath(QStringLiteral("Live.mp3")), wav, upper}));
+    EXPECT_EQ(window.ListView1->subItem(0, 3), u"Error"); // a folder is no media file
+    EXPECT_EQ(window.statusText(), u"");
+}
+
+TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
+    QString deep = QStringLiteral("d");
+    while (media.filePath(deep).size() < 300)
+        deep += QStringLiteral("/a-rather-long-folder-name");
+    const QString path = touch(deep + QStringLiteral("/track.flac"));
+    ASSERT_GT(path.size(), 300);
+    TAppForm& window = makeForm();
+    dropOnto(&window, {path});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.ListView1->rowCount() == 1 && !window.isLoading(); }, 10000));
+    EXPECT_EQ(captions(), QStringList{path});
+}

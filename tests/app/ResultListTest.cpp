@@ -1,0 +1,161 @@
+// The result list: what Ekle writes into a row, and the row commands.
+#include "AppFormFixture.h"
+#include "app/ResultRow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+TEST_F(AppFormTest, OkResultRow) {
+    environment.Analyze = [](const QString&) {
+        TAudioQualityResult result;
+        result.BitrateKbps = 320;
+        result.SampleRate = 44100;
+        result.CutoffHz = 19000.0f;
+        result.Verdict = qvOk;
+        return result;
+    };
+    TAppForm& window = makeForm();
+    window.Ekle(QStringLiteral("/music/a.mp3"));
+    ASSERT_EQ(window.ListView1->rowCount(), 1);
+    EXPECT_EQ(rowsAsText(), QStringList{QStringLiteral("a.mp3|320|44100|19000|OK||49")});
+    EXPECT_EQ(window.ListView1->caption(0), u"/music/a.mp3");
+    EXPECT_EQ(window.ListView1->item(0, 0)->data(TResultList::ImageIndexRole).toInt(), 48);
+    EXPECT_FALSE(window.ListView1->item(0, 0)->icon().isNull());
+    EXPECT_FALSE(window.ListView1->item(0, TResultList::colResult)->icon().isNull());
+    EXPECT_EQ(window.pendingRow(), nullptr);
+}
+
+TEST_F(AppFormTest, CutoffHalfwayShowsTheEvenNeighbour) {
+    const std::pair<float, const char16_t*> cases[] = {
+        {19000.5f, u"19000"}, {19001.5f, u"19002"}, {15999.7f, u"16000"}};
+    for (auto [hz, text] : cases) {
+        environment.Analyze = [hz](const QString&) {
+            TAudioQualityResult result;
+            result.CutoffHz = hz;
+            return result;
+        };
+        TAppForm& window = makeForm(false);
+        window.Ekle(QStringLiteral("/x.mp3"));
+        EXPECT_EQ(window.ListView1->subItem(0, 2), QStringView(text)) << hz;
+    }
+}
+
+TEST_F(AppFormTest, UnopenableFileGivesZerosAndTheErrorVerdict) {
+    environment.Analyze = AnalyzeAudioQuality;
+    TAppForm& window = makeForm();
+    const QString notMedia = touch(QStringLiteral("notes.txt"), "just text, no sound\n");
+    const TAudioQualityResult direct = AnalyzeAudioQuality(notMedia);
+    window.Ekle(notMedia);
+    ASSERT_EQ(window.ListView1->rowCount(), 1);
+    EXPECT_EQ(rowsAsText()[0], QStringLiteral("notes.txt|0|0|0|Error|%1|52").arg(direct.Reason));
+    EXPECT_FALSE(direct.Reason.isEmpty());
+}
+
+TEST_F(AppFormTest, RaisingAnalysisGivesDashesAndNoVerdictPicture) {
+    TAppForm& window = makeForm();
+    window.Ekle(QStringLiteral("/music/raise.mp3"));
+    ASSERT_EQ(window.ListView1->rowCount(), 1);
+    EXPECT_EQ(rowsAsText()[0], u"raise.mp3|-|-|-|-|-|");
+    EXPECT_TRUE(window.ListView1->item(0, TResultList::colResult)->icon().isNull());
+    EXPECT_FALSE(window.ListView1->item(0, 0)->icon().isNull()); // the row picture stays
+}
+
+TEST_F(AppFormTest, ListIsAReportWithGridWholeRowMultiSelectionAndTheGivenColumns) {
+    TAppForm& window = makeForm();
+    TResultList* list = window.ListView1;
+    EXPECT_TRUE(list->showGrid());
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(list->isSortingEnabled());
+    const char* headings[] = {"Filename", "Bitrate", "Sample Rate", "Cutoff", "Result", "Reason"};
+    const int widths[] = {0, 75, 75, 75, 75, 250};
+    ASSERT_EQ(list->columnCount(), 6);
+    int fixed = 0;
+    for (int column = 0; column < 6; ++column) {
+        EXPECT_EQ(list->horizontalHeaderItem(column)->text().toStdString(), headings[column]);
+        if (column > 0) {
+            EXPECT_GE(list->columnWidth(column), widths[column]) << column;
+            fixed += list->columnWidth(column);
+        }
+    }
+    // The file name takes what the others leave.
+    EXPECT_NEAR(list->columnWidth(0) + fixed, list->viewport()->width(), 2);
+}
+
+TEST_F(AppFormTest, DeleteRemovesTheSelectedRowsAndNothingWithoutSelection) {
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3"), QStringLiteral("/c.mp3"),
+                    QStringLiteral("/d.mp3"), QStringLiteral("/e.mp3")});
+    ASSERT_EQ(window.ListView1->rowCount(), 5);
+
+    window.ListView1->clearSelection();
+    window.ListView1->setFocus();
+    QTest::keyClick(window.ListView1, Qt::Key_Delete);
+    EXPECT_EQ(window.ListView1->rowCount(), 5);
+
+    selectRows({0, 2, 3});
+    QTest::keyClick(window.ListView1, Qt::Key_Delete);
+    EXPECT_EQ(captions(), (QStringList{QStringLiteral("/b.mp3"), QStringLiteral("/e.mp3")}));
+
+    window.SelectAll1->trigger();
+    EXPECT_EQ(window.ListView1->selectedRowNumbers(), (QList<int>{0, 1}));
+    window.Delete1->trigger();
+    EXPECT_EQ(window.ListView1->rowCount(), 0);
+
+    window.EkleAll({QStringLiteral("/f.mp3"), QStringLiteral("/f.mp3")}); // duplicates allowed
+    EXPECT_EQ(window.ListView1->rowCount(), 2);
+    window.Clear1->trigger();
+    EXPECT_EQ(window.ListView1->rowCount(), 0);
+}
+
+TEST_F(AppFormTest, OpenAndShowInExplorerActOnTheFirstSelectedRow) {
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/My Album/two 2.mp3"),
+                    QStringLiteral("/music/three.mp3")});
+    window.Open1->trigger(); // nothing chosen yet
+    window.ShowinExplorer1->trigger();
+    EXPECT_TRUE(openedUrls.isEmpty());
+    EXPECT_TRUE(shownInFileManager.isEmpty());
+
+    selectRows({2, 1});
+    window.Open1->trigger();
+    window.ShowinExplorer1->trigger();
+    ASSERT_EQ(openedUrls.size(), 1);
+    EXPECT_EQ(openedUrls[0], QUrl::fromLocalFile(QStringLiteral("/music/My Album/two 2.mp3")));
+    EXPECT_EQ(shownInFileManager, QStringList{QStringLiteral("/music/My Album/two 2.mp3")});
+}
+
+TEST_F(AppFormTest, DoubleClickOpensTheRow) {
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
+    const QRect cell = window.ListView1->visualRect(window.ListView1->model()->index(1, 2));
+    QTest::mouseClick(window.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(window.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(openedUrls.size(), 1);
+    EXPECT_EQ(openedUrls[0].toLocalFile(), u"/music/two.mp3");
+}
+
+TEST_F(AppFormTest, RightClickOnARowOpensTheRowPopupAndOnThePanelTheSavePopup) {
+    TAppForm& window = makeForm();
+    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
+    const QRect cell = window.ListView1->visualRect(window.ListView1->model()->index(1, 1));
+    QContextMenuEvent onRow(QContextMenuEvent::Mouse, cell.center(),
+                            window.ListView1->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(window.ListView1->viewport(), &onRow);
+    EXPECT_TRUE(window.PopupMenu2->isVisible());
+    window.PopupMenu2->hide();
+
+    window.ListView1->selectRow(0);
+    window.TimerDrawItemTimer();
+    ASSERT_TRUE(window.PaintBox1->isVisible());
+    QContextMenuEvent onPanel(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              window.PaintBox1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.PaintBox1, &onPanel);
+    EXPECT_TRUE(window.PopupMenu1->isVisible());
+    window.PopupMenu1->hide();
+}

@@ -1,0 +1,198 @@
+// The spectrum panel: which row changes render, when it hides, and saving it.
+#include "app/SpectrumPanel.h"
+
+#include "AppFormFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList Paths() {
+    return {QStringLiteral("/music/a.mp3"), QStringLiteral("/music/b.mp3"),
+            QStringLiteral("/music/error.mp3"), QStringLiteral("/music/raise.mp3"),
+            QStringLiteral("/music/c.mp3")};
+}
+
+} // namespace
+
+TEST_F(AppFormTest, RendersOncePerChangeOfTheChosenRow) {
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop(); // the test ticks by hand
+    window.TimerDrawItemTimer();
+    EXPECT_TRUE(renderedFiles.isEmpty()); // nothing chosen
+
+    const int sequence[] = {0, 1, 0, 0};
+    for (int row : sequence) {
+        selectRows({row});
+        window.TimerDrawItemTimer();
+        window.TimerDrawItemTimer();
+    }
+    EXPECT_EQ(renderedFiles, (QStringList{Paths()[0], Paths()[1], Paths()[0]}));
+    EXPECT_EQ(window.LastDrawnFile, Paths()[0]);
+
+    // Select All makes the first row the chosen one: already drawn, so nothing.
+    window.SelectAll1->trigger();
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(renderedFiles.size(), 3);
+    selectRows({4});
+    window.TimerDrawItemTimer();
+    window.SelectAll1->trigger();
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(renderedFiles.size(), 5);
+}
+
+TEST_F(AppFormTest, TheTimerFollowsTheChosenRowOnItsOwn) {
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    selectRows({1});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !renderedFiles.isEmpty(); }, 2000));
+    QTest::qWait(300);
+    EXPECT_EQ(renderedFiles, QStringList{Paths()[1]});
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+}
+
+TEST_F(AppFormTest, ErrorRowsHideThePanelAndAGoodRowShowsItBelowTheSplitter) {
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop();
+    QSplitterHandle* handle = window.Splitter1->handle(1);
+
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+    EXPECT_TRUE(handle->isVisible());
+    EXPECT_EQ(window.PaintBox1->height(), 136);
+
+    for (int errorRow : {2, 3}) { // bitrate "0", then "-"
+        selectRows({errorRow});
+        window.TimerDrawItemTimer();
+        EXPECT_FALSE(window.PaintBox1->isVisible()) << errorRow;
+        EXPECT_FALSE(handle->isVisible()) << errorRow;
+    }
+    EXPECT_EQ(renderedFiles.size(), 1);
+    EXPECT_EQ(window.LastDrawnFile, Paths()[3]);
+
+    selectRows({1});
+    window.TimerDrawItemTimer();
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+    EXPECT_TRUE(handle->isVisible());
+    // The splitter sits directly above the panel.
+    const QRect panel = window.PaintBox1->geometry();
+    EXPECT_EQ(handle->geometry().bottom() + 1, panel.top());
+    EXPECT_EQ(handle->height(), 5);
+
+    // Clearing the list leaves the picture where it is.
+    window.Clear1->trigger();
+    window.TimerDrawItemTimer();
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+    EXPECT_FALSE(window.SpectrogramBMP.isNull());
+}
+
+TEST_F(AppFormTest, AFailedFirstRenderShowsABlankPanel) {
+    environment.RenderSpectrogram = [this](const QString& file, QImage&) { renderedFiles << file; };
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+    EXPECT_TRUE(window.SpectrogramBMP.isNull());
+    const QImage shown = window.PaintBox1->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::black));
+}
+
+TEST_F(AppFormTest, ARenderThatRaisesKeepsTheOldPictureAndTheWindow) {
+    int calls = 0;
+    environment.RenderSpectrogram = [&](const QString&, QImage& bitmap) {
+        if (++calls == 2)
+            throw std::bad_alloc();
+        bitmap = QImage(3, 1024, QImage::Format_BGR888);
+        bitmap.fill(Qt::green);
+    };
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    const qint64 before = window.SpectrogramBMP.cacheKey();
+    selectRows({1});
+    EXPECT_NO_THROW(window.TimerDrawItemTimer());
+    EXPECT_EQ(window.SpectrogramBMP.cacheKey(), before);
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+}
+
+TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
+    TAppForm& window = makeForm();
+    window.resize(900, 800);
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    ASSERT_EQ(window.PaintBox1->height(), 136);
+
+    // Drag the splitter up until the panel is 300 pixels high.
+    QSplitterHandle* handle = window.Splitter1->handle(1);
+    const QPoint grip(handle->width() / 2, 2);
+    const QPoint target = grip - QPoint(0, 164);
+    QMouseEvent press(QEvent::MouseButtonPress, grip, handle->mapToGlobal(grip), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QMouseEvent move(QEvent::MouseMove, target, handle->mapToGlobal(target), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, target, handle->mapToGlobal(target),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &release);
+    ASSERT_EQ(window.PaintBox1->height(), 300);
+
+    pngToSave = media.filePath(QStringLiteral("panel.png"));
+    window.Save1->trigger();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+    QImage saved(pngToSave);
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.size(), window.PaintBox1->size());
+    EXPECT_EQ(saved.height(), 300);
+    EXPECT_FALSE(saved.hasAlphaChannel());
+    const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB888), shown);
+    // Nearest pixel: the white first column of the 4-column bitmap fills a
+    // quarter of the width, without any blending at its edge.
+    const int middle = saved.height() / 2;
+    EXPECT_EQ(saved.pixelColor(0, middle), QColor(Qt::white));
+    EXPECT_EQ(saved.pixelColor(saved.width() / 4 - 1, middle), QColor(Qt::white));
+    EXPECT_EQ(saved.pixelColor(saved.width() / 4 + 1, middle), QColor(200, 40, 10));
+
+    // The panel stays as it is when the size chosen is shown again.
+    selectRows({2});
+    window.TimerDrawItemTimer();
+    selectRows({1});
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(window.PaintBox1->height(), 300);
+}
+
+TEST_F(AppFormTest, SaveThatCannotWriteReportsTheReasonAndCancelDoesNothing) {
+    TAppForm& window = makeForm();
+    window.EkleAll(Paths());
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    window.TimerDrawItemTimer();
+
+    pngToSave.clear(); // cancelled
+    window.Save1Click();
+    EXPECT_TRUE(errors.isEmpty());
+
+    pngToSave = media.filePath(QStringLiteral("no/such/folder/x.png"));
+    EXPECT_NO_THROW(window.Save1Click());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(pngToSave)) << errors[0].toStdString();
+    EXPECT_GT(errors[0].size(), pngToSave.size() + 20); // with a reason
+    EXPECT_TRUE(window.PaintBox1->isVisible());
+}
