@@ -507,5 +507,6 @@ void TAboutBox::ShowMessage(QMessageBox::Icon icon, const QString& title, const 
     request.Title = title;
     request.Text = text;
     request.Buttons = {QMessageBox::Ok};
+    request.Captions = {Translate(WindowTexts::kOK)};
     options_.ShowMessage(this, request);
 }

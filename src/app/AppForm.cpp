@@ -12,6 +12,8 @@
 #include "platform/DataFolder.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
+#include "translation/LanguageSetting.h"
+#include "translation/TranslateForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,6 +44,7 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
         QMessageBox::critical(parent, AppTitle, text);
     };
     environment.Dialogs = TFileDialogs::Standard();
+    environment.Restart = RunRestartScriptAndQuit;
     return environment;
 }
 
@@ -80,10 +83,12 @@ void TAppForm::FormCreate() {
     SettingsIni = OpenSettingsIni(DataFolder + QStringLiteral("settings.ini"));
 
     // A damaged language file leaves the secondary windows in English; it is
-    // no reason to refuse to start.
-    InitLanguage(QString());
+    // no reason to refuse to start. A language chosen in the language dialog
+    // wins over the automatic choice.
+    InitLanguage(StoredLanguageChoice(*SettingsIni));
     if (!LanguageLoadError().isEmpty())
         qWarning("%s", qUtf8Printable(LanguageLoadError()));
+    Language1->setVisible(!LanguageFiles.isEmpty());
 
     OpenDialogFilter = AddFilesFilterText();
     FoundFiles.clear();
@@ -306,7 +311,7 @@ void TAppForm::setStatusText(const QString& text) {
 }
 
 void TAppForm::SetLanguageFile(const QString& Filename) {
-    Q_UNUSED(Filename);
+    StoreLanguageChoice(*SettingsIni, Filename);
 }
 
 void TAppForm::Exit1Click() {

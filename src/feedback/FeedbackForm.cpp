@@ -332,6 +332,7 @@ void TFeedbackForm::ShowMessage(QMessageBox::Icon icon, const QString& title, co
     request.Title = title;
     request.Text = text;
     request.Buttons = {QMessageBox::Ok};
+    request.Captions = {Translate(WindowTexts::kOK)};
     options_.ShowMessage(this, request);
 }
 

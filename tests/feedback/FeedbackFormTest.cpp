@@ -166,6 +166,7 @@ TEST_F(FeedbackFormTest, FourFieldsWithoutAnAddress) {
     EXPECT_EQ(recorder.messages[0].Title, QStringLiteral("Success"));
     EXPECT_EQ(recorder.messages[0].Text,
               QStringLiteral("Your feedback is received.\r\rThank you!"));
+    EXPECT_EQ(recorder.messages[0].Captions, QStringList({QStringLiteral("OK")}));
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
 }
