@@ -13,6 +13,8 @@
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
+#include "translation/LanguageSetting.h"
+#include "translation/TranslateForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,6 +46,7 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     };
     environment.Dialogs = TFileDialogs::Standard();
     environment.CheckForUpdates = true;
+    environment.Restart = RunRestartScriptAndQuit;
     return environment;
 }
 
@@ -82,10 +85,12 @@ void TAppForm::FormCreate() {
     SettingsIni = OpenSettingsIni(DataFolder + QStringLiteral("settings.ini"));
 
     // A damaged language file leaves the secondary windows in English; it is
-    // no reason to refuse to start.
-    InitLanguage(QString());
+    // no reason to refuse to start. A language chosen in the language dialog
+    // wins over the automatic choice.
+    InitLanguage(StoredLanguageChoice(*SettingsIni));
     if (!LanguageLoadError().isEmpty())
         qWarning("%s", qUtf8Printable(LanguageLoadError()));
+    Language1->setVisible(!LanguageFiles.isEmpty());
 
     OpenDialogFilter = AddFilesFilterText();
     FoundFiles.clear();
@@ -308,7 +313,7 @@ void TAppForm::setStatusText(const QString& text) {
 }
 
 void TAppForm::SetLanguageFile(const QString& Filename) {
-    Q_UNUSED(Filename);
+    StoreLanguageChoice(*SettingsIni, Filename);
 }
 
 void TAppForm::Exit1Click() {

@@ -43,6 +43,9 @@ struct TAppFormEnvironment {
     bool CheckForUpdates = false;
     // Lets a test point the check at its own store and server.
     std::function<void(struct TCheckConfig&)> AdjustUpdateCheck;
+    // After a language change: runs the restart script and ends the program.
+    // Empty: the script runs detached and the application quits.
+    std::function<void(const QString& script, const QString& workingFolder)> Restart;
 
     // The running program's: this executable, the real analysis on all cores,
     // the desktop's dialogs and URL handler.
@@ -121,8 +124,8 @@ public:
     // Asks a running load to stop; the rows already complete stay.
     void StopLoading();
 
-    // Kept for the language dialog, which hands over its choice before it
-    // restarts the program; the choice is not stored.
+    // The language dialog hands over its choice (German.lang.txt) before it
+    // restarts the program; it is kept in settings.ini for the next start.
     void SetLanguageFile(const QString& Filename);
 
     // The help, about, feedback and language commands and the update check.

@@ -1,6 +1,25 @@
 // The main window's doors to the secondary windows and the update check. The
-// windows themselves live with their subsystems; each handler here opens one.
+// windows themselves live with their subsystems; each handler here opens a
+// new one, modally, and frees it when it closes.
+#include "about/AboutBox.h"
 #include "app/AppForm.h"
+#include "app/AppValues.h"
+#include "feedback/FeedbackForm.h"
+#include "translation/TranslateForm.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The windows open pages and files through the main window's opener.
+std::function<void(const QUrl&)> Opener(const UrlOpenerFunction& open) {
+    return [open](const QUrl& url) {
+        if (open)
+            open(url);
+    };
+}
+
+} // namespace
 
 #include "app/AppValues.h"
 #include "services/NewVersionNotice.h"
@@ -10,15 +29,34 @@
 #include <QTimer>
 
 void TAppForm::About1Click() {
-    // Opens a new about box, modally.
+    TAboutBoxOptions options;
+    options.ProductName = AppProductName;
+    options.AppVersion = AppVersion;
+    options.AppIcon = windowIcon();
+    options.ExecutableFolder = QFileInfo(m_environment.ExecutablePath).absolutePath();
+    options.OpenUrl = Opener(m_environment.OpenUrl);
+    TAboutBox box(options, this);
+    box.exec();
 }
 
 void TAppForm::SendFeedback1Click() {
-    // Opens a new feedback form, modally.
+    TFeedbackFormOptions options;
+    options.ProductName = AppProductName;
+    options.AppTitle = AppTitle;
+    options.AppVersion = AppVersion;
+    TFeedbackForm form(options, this);
+    form.exec();
 }
 
 void TAppForm::Language1Click() {
-    // Opens a new language dialog, modally (the menu item stays hidden).
+    TTranslateFormOptions options;
+    options.SetLanguageFile = [this](const QString& fileName) { SetLanguageFile(fileName); };
+    options.DataFolder = DataFolder;
+    options.ExecutablePath = m_environment.ExecutablePath;
+    options.Restart = m_environment.Restart;
+    options.OpenUrl = Opener(m_environment.OpenUrl);
+    TTranslateForm dialog(options, this);
+    dialog.exec();
 }
 
 // The checkable item has already toggled itself; the change counts from the next start.

@@ -1,5 +1,7 @@
 #include "AppFormFixture.h"
 
+#include "translation/Language.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -32,6 +34,8 @@ TAudioQualityResult ScriptedAnalysis(const QString& path) {
 }
 
 AppFormTest::AppFormTest() {
+    // The languages beside the sandboxed executable, not beside the test's.
+    SetLanguageBaseFolderForTesting(exeDir.path());
     environment.ExecutablePath = exeDir.filePath(QStringLiteral("korvane"));
     environment.UserDataFolder = userData.path();
     environment.Analyze = ScriptedAnalysis;
@@ -59,10 +63,17 @@ AppFormTest::AppFormTest() {
         return foldersToPick;
     };
     environment.Dialogs.SavePng = [this](QWidget*) { return pngToSave; };
+    environment.Restart = [this](const QString& script, const QString& workingFolder) {
+        restarts.append({script, workingFolder});
+    };
 }
 
 void AppFormTest::TearDown() {
     form.reset();
+    // The next suite starts in English, with the languages found as usual.
+    SetLanguageBaseFolderForTesting(userData.path());
+    InitLanguage(QString());
+    SetLanguageBaseFolderForTesting(QString());
 }
 
 TAppForm& AppFormTest::makeForm(bool show) {

@@ -26,6 +26,7 @@ protected:
     QStringList shownInFileManager;
     QStringList errors;
     QStringList renderedFiles;
+    QList<QPair<QString, QString>> restarts; // restart script, working folder
 
     // What the dialogs answer next.
     QStringList filesToPick;

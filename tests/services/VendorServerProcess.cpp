@@ -69,6 +69,9 @@ VendorServerProcess::VendorServerProcess(const ServerOptions& options) : https_(
     if (options.AnswerError) {
         arguments << QStringLiteral("--error");
     }
+    if (!options.FeedbackAnswer.isEmpty()) {
+        arguments << QStringLiteral("--feedback-answer") << options.FeedbackAnswer;
+    }
 
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);

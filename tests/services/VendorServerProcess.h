@@ -26,6 +26,8 @@ struct ServerOptions {
     QString Url = QStringLiteral("https://downloads.example.org/korvane-2.0.tar.xz");
     bool Https = false;
     bool AnswerError = false;
+    // The body that confirms a feedback; empty leaves the server's "OK".
+    QString FeedbackAnswer = QString();
 };
 
 // korvane-vendor-server running on loopback on free ports for one test; its

@@ -73,7 +73,8 @@ void InstallVendorEndpoints(httplib::Server& server, const std::string& scheme,
     });
 
     server.Post("/php/feedback.php",
-                [&store, scheme](const httplib::Request& request, httplib::Response& response) {
+                [&store, scheme, answer = release.FeedbackAnswer](const httplib::Request& request,
+                                                                  httplib::Response& response) {
                     const FormFields fields = ParseFormBody(request.body);
                     if (FieldValue(fields, "cmd") != "feedback") {
                         response.set_content("ERROR\r\n", kTextType);
@@ -88,7 +89,7 @@ void InstallVendorEndpoints(httplib::Server& server, const std::string& scheme,
                         response.set_content("ERROR\r\n", kTextType);
                         return;
                     }
-                    response.set_content("OK", kTextType);
+                    response.set_content(answer, kTextType);
                 });
 
     server.set_error_handler([](const httplib::Request&, httplib::Response& response) {

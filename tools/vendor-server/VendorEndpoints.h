@@ -8,12 +8,15 @@ namespace httplib {
 class Server;
 }
 
-// What the update endpoint answers.
+// What the endpoints answer.
 struct OfferedRelease {
     std::string Version;
     std::string Url;
     // Answer every update check with "ERROR" (a server in trouble).
     bool AnswerError = false;
+    // The body that confirms a stored feedback; another text lets a client's
+    // judgement of odd answers be tried.
+    std::string FeedbackAnswer = "OK";
 };
 
 // The fields of an application/x-www-form-urlencoded body in their order,

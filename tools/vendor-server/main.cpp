@@ -84,8 +84,12 @@ int main(int argc, char** argv) {
         QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption errorOption(QStringLiteral("error"),
                                          QStringLiteral("Answer every update check with ERROR."));
+    const QCommandLineOption feedbackAnswerOption(
+        QStringLiteral("feedback-answer"),
+        QStringLiteral("Body that confirms a stored feedback (default OK)."),
+        QStringLiteral("TEXT"), QStringLiteral("OK"));
     parser.addOptions({httpOption, httpsOption, certOption, keyOption, versionOption, urlOption,
-                       dbOption, listenOption, errorOption});
+                       dbOption, listenOption, errorOption, feedbackAnswerOption});
     parser.process(app);
 
     try {
@@ -104,6 +108,7 @@ int main(int argc, char** argv) {
         release.Version = parser.value(versionOption).toStdString();
         release.Url = parser.value(urlOption).toStdString();
         release.AnswerError = parser.isSet(errorOption);
+        release.FeedbackAnswer = parser.value(feedbackAnswerOption).toStdString();
         RequestStore store(parser.value(dbOption).toStdString());
         const std::string address = parser.value(listenOption).toStdString();
 

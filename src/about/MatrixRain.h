@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QChar>
+#include <QColor>
+#include <QString>
+#include <array>
+#include <functional>
+
+// The falling characters behind the about box's content: a grid of cells in
+// which drops run down, each drawing its head bright and the cell above it dim.
+
+struct TMatrixDrop {
+    int X = 0;          // column
+    int Y = 0;          // row of the head
+    int Speed = 1;      // 1..3: the head moves one row every Speed ticks
+    int Brightness = 0; // 0..99
+};
+
+constexpr int kMaxMatrixDrops = 5000;
+
+// Module state of the animation; the next about box overwrites it.
+extern QString MatrixAlphabet; // the characters that fall
+extern std::array<TMatrixDrop, kMaxMatrixDrops> MatrixDrops;
+extern int DropCount;
+extern int MatrixTickCount; // ticks since the animation was started
+
+// A random integer from 0 to bound - 1. The animation takes the program's
+// generator unless a test puts another in.
+using MatrixRandom = std::function<int(int bound)>;
+void SetMatrixRandomForTesting(MatrixRandom random);
+int MatrixRandomInt(int bound);
+
+// Seeds the next drop in column DropCount modulo the width, at a random row,
+// speed and brightness; nothing once kMaxMatrixDrops are in use.
+void AddDrop(int matrixWidth, int matrixHeight);
+
+// Starts afresh with two drops per column.
+void InitDrops(int matrixWidth, int matrixHeight);
+
+// Whether a drop of `speed` moves its head on tick `tick`.
+bool DropMovesOnTick(int tick, int speed);
+
+// Moves the drop's head one row when its speed says so; a head past the
+// bottom (row matrixHeight + 1) starts again at the top with a new speed and
+// brightness.
+void AdvanceDrop(TMatrixDrop& drop, int tick, int matrixHeight);
+
+// The row whose cell a head in row `y` erases: 40 rows above, wrapped around
+// a grid of matrixHeight + 1 rows.
+int TailRow(int y, int matrixHeight);
+
+struct TDropColours {
+    QColor Head;
+    QColor Trail;
+};
+
+// Green-tinted head and trail colours for a brightness of 0..99; 99 gives
+// head (148, 252, 98) and trail (49, 84, 32).
+TDropColours DropColours(int brightness);
+
+// A character of MatrixAlphabet, each equally likely.
+QChar RandomMatrixChar();
+
+// The interval of the sliding timer in ms: 5 scaled by how the screen's DPI
+// compares with the window's, to the nearest integer (a half to the even
+// neighbour), never below 1.
+int SlideIntervalMs(double screenPixelsPerInch, double windowPixelsPerInch);

@@ -1,0 +1,353 @@
+#include "feedback/FeedbackForm.h"
+
+#include "app/Trim.h"
+#include "services/WebHelpers.h"
+#include "translation/Language.h"
+#include "translation/WindowTexts.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QThread>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <memory>
+
+// The resources of a static library are registered by hand.
+static void InitFeedbackResources() {
+    Q_INIT_RESOURCE(feedback);
+}
+
+namespace {
+
+QFont FormFont(int pixelHeight, bool bold = false) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+// The busy cursor while the feedback is on its way; restored on every way out.
+class TFeedbackForm::CursorGuard {
+public:
+    CursorGuard() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~CursorGuard() { QApplication::restoreOverrideCursor(); }
+    CursorGuard(const CursorGuard&) = delete;
+    CursorGuard& operator=(const CursorGuard&) = delete;
+};
+
+TTogglePanel::TTogglePanel(const QString& picture, QWidget* parent) : QFrame(parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFrameShape(QFrame::Panel);
+    setLineWidth(1);
+    setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 3, 4, 3);
+    row->setSpacing(0);
+    image_ = new QLabel(this);
+    image_->setFixedSize(32, 32);
+    image_->setScaledContents(true);
+    image_->setPixmap(QIcon(picture).pixmap(QSize(32, 32), devicePixelRatioF()));
+    image_->setAttribute(Qt::WA_TranslucentBackground);
+    row->addWidget(image_);
+    caption_ = new QLabel(this);
+    caption_->setTextFormat(Qt::PlainText);
+    caption_->setAlignment(Qt::AlignCenter);
+    caption_->setFont(FormFont(16));
+    row->addWidget(caption_, 1);
+    // Balances the picture so the caption sits in the middle of the panel.
+    row->addSpacing(32);
+    ApplyLook();
+}
+
+QString TTogglePanel::Caption() const {
+    return caption_->text();
+}
+
+void TTogglePanel::SetCaption(const QString& caption) {
+    caption_->setText(caption);
+}
+
+void TTogglePanel::SetOn(bool on) {
+    on_ = on;
+    ApplyLook();
+}
+
+void TTogglePanel::ApplyLook() {
+    const QPalette app = QApplication::palette();
+    QPalette look = palette();
+    look.setColor(QPalette::Window, app.color(on_ ? QPalette::Highlight : QPalette::Button));
+    look.setColor(QPalette::WindowText,
+                  app.color(on_ ? QPalette::HighlightedText : QPalette::WindowText));
+    setPalette(look);
+    setFrameShadow(on_ ? QFrame::Sunken : QFrame::Raised);
+}
+
+void TTogglePanel::mousePressEvent(QMouseEvent* event) {
+    emit MouseDown(event->button());
+    event->accept();
+}
+
+void TTogglePanel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        ApplyLook();
+    }
+    QFrame::changeEvent(event);
+}
+
+TFeedbackForm::TFeedbackForm(TFeedbackFormOptions options, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      options_(std::move(options)) {
+    InitFeedbackResources();
+    setObjectName(QStringLiteral("FeedbackForm"));
+    if (options_.Target.HttpsUrl.isEmpty() && options_.Target.HttpUrl.isEmpty()) {
+        const PostOptions postOptions = options_.Target.Options;
+        options_.Target = FeedbackTarget::ForHost(VendorHost());
+        options_.Target.Options = postOptions;
+    }
+    if (!options_.ShowMessage) {
+        options_.ShowMessage = ShowMessageDlg;
+    }
+    if (!options_.Beep) {
+        options_.Beep = [] { QApplication::beep(); };
+    }
+    setFont(FormFont(11));
+    setFixedSize(525, 326);
+    setWindowTitle(QStringLiteral("Feedback"));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* panel3 = new QWidget(this);
+    panel3->setFixedHeight(46);
+    auto* toggles = new QHBoxLayout(panel3);
+    toggles->setContentsMargins(3, 3, 3, 3);
+    toggles->setSpacing(6);
+    Panel4 = new TTogglePanel(QStringLiteral(":/feedback/smile.svg"), panel3);
+    Panel4->SetCaption(WindowTexts::kILikeIt);
+    Panel5 = new TTogglePanel(QStringLiteral(":/feedback/sad.svg"), panel3);
+    Panel5->SetCaption(WindowTexts::kIDislikeIt);
+    toggles->addWidget(Panel4, 1);
+    toggles->addWidget(Panel5, 1);
+    column->addWidget(panel3);
+
+    Label1 = new QLabel(this);
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setFont(FormFont(16));
+    Label1->setContentsMargins(6, 6, 6, 3);
+    column->addWidget(Label1);
+    Label2 = new QLabel(this);
+    Label2->setTextFormat(Qt::PlainText);
+    Label2->setFont(FormFont(13, true));
+    Label2->setContentsMargins(6, 3, 6, 3);
+    column->addWidget(Label2);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setFont(FormFont(13));
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
+    auto* memoRow = new QHBoxLayout;
+    memoRow->setContentsMargins(6, 3, 6, 3);
+    memoRow->addWidget(Memo1);
+    column->addLayout(memoRow, 1);
+
+    auto* panel1 = new QWidget(this);
+    panel1->setFixedHeight(30);
+    auto* addressRow = new QHBoxLayout(panel1);
+    addressRow->setContentsMargins(6, 3, 6, 3);
+    Label3 = new QLabel(panel1);
+    Label3->setTextFormat(Qt::PlainText);
+    Label3->setFont(FormFont(13));
+    Label3->setAlignment(Qt::AlignCenter);
+    addressRow->addWidget(Label3);
+    Edit1 = new QLineEdit(panel1);
+    Edit1->setFont(FormFont(13));
+    Edit1->setMaxLength(kMaxAddressLength);
+    addressRow->addWidget(Edit1, 1);
+    column->addWidget(panel1);
+
+    auto* panel2 = new QWidget(this);
+    panel2->setFixedHeight(39);
+    auto* buttonRow = new QHBoxLayout(panel2);
+    buttonRow->setContentsMargins(3, 3, 6, 3);
+    buttonRow->addStretch(1);
+    BitBtn1 = new QPushButton(panel2);
+    BitBtn1->setFont(FormFont(16));
+    BitBtn1->setFixedSize(172, 33);
+    BitBtn1->setIcon(QIcon(QStringLiteral(":/feedback/envelope.svg")));
+    BitBtn1->setIconSize(QSize(16, 16));
+    // Enter in the address box must not send a half-written message.
+    BitBtn1->setAutoDefault(false);
+    buttonRow->addWidget(BitBtn1);
+    column->addWidget(panel2);
+
+    connect(Panel4, &TTogglePanel::MouseDown, this, &TFeedbackForm::Image1MouseDown);
+    connect(Panel5, &TTogglePanel::MouseDown, this, &TFeedbackForm::Image2MouseDown);
+    connect(BitBtn1, &QPushButton::clicked, this, &TFeedbackForm::BitBtn1Click);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &TFeedbackForm::LimitMessageLength);
+
+    FormCreate();
+    Memo1->setFocus();
+}
+
+TFeedbackForm::~TFeedbackForm() {
+    // The request cannot be called back; its answer has no one to go to.
+    if (sender_) {
+        sender_->wait();
+    }
+}
+
+void TFeedbackForm::FormCreate() {
+    setWindowTitle(options_.ProductName + u' ' + Translate(WindowTexts::kFeedback));
+    Label1->setText(Translate(WindowTexts::kAppreciateFeedback));
+    Label2->setText(Translate(WindowTexts::kLikeOrDislike));
+    Label3->setText(Translate(WindowTexts::kIncludeMyEmail));
+    BitBtn1->setText(Translate(WindowTexts::kSend));
+    Panel4->SetCaption(Translate(WindowTexts::kILikeIt));
+    Panel5->SetCaption(Translate(WindowTexts::kIDislikeIt));
+}
+
+void TFeedbackForm::Image1MouseDown(Qt::MouseButton button) {
+    Toggle(Panel4, Panel5, button);
+}
+
+void TFeedbackForm::Image2MouseDown(Qt::MouseButton button) {
+    Toggle(Panel5, Panel4, button);
+}
+
+void TFeedbackForm::Toggle(TTogglePanel* pressed, TTogglePanel* other, Qt::MouseButton button) {
+    if (button != Qt::LeftButton) {
+        return;
+    }
+    if (pressed->IsOn()) {
+        pressed->SetOn(false);
+        return;
+    }
+    pressed->SetOn(true);
+    other->SetOn(false);
+}
+
+void TFeedbackForm::LimitMessageLength() {
+    const QString text = Memo1->toPlainText();
+    if (text.size() <= kMaxMessageLength) {
+        return;
+    }
+    // Typing or pasting beyond the limit keeps only what fits.
+    QTextCursor cursor = Memo1->textCursor();
+    const int position = std::min(cursor.position(), kMaxMessageLength);
+    QSignalBlocker block(Memo1);
+    Memo1->setPlainText(text.left(kMaxMessageLength));
+    cursor = Memo1->textCursor();
+    cursor.setPosition(position);
+    Memo1->setTextCursor(cursor);
+}
+
+void TFeedbackForm::BitBtn1Click() {
+    if (sending_) {
+        return;
+    }
+    try {
+        const QString like = MarkedPhrase(WindowTexts::kILikeIt, Panel4->Caption());
+        const QString dislike = MarkedPhrase(WindowTexts::kIDislikeIt, Panel5->Caption());
+        QString message = Memo1->toPlainText();
+        message.replace(u'\n', QStringLiteral("\r\n"));
+        message = TrimControl(message);
+        const QString phrase = Panel4->IsOn() ? like : (Panel5->IsOn() ? dislike : QString());
+        const QString feedback = FeedbackValue(phrase, message);
+        if (message.isEmpty()) {
+            Memo1->setFocus();
+            options_.Beep();
+            return;
+        }
+        const QString address = TrimControl(Edit1->text());
+        if (!address.isEmpty() && !IsValidEmail(address)) {
+            Edit1->setFocus();
+            ShowMessage(QMessageBox::Critical, Translate(WindowTexts::kFailure),
+                        Translate(WindowTexts::kInvalidEmail));
+            return;
+        }
+        const QStringList fields =
+            FeedbackFields(options_.AppTitle, options_.AppVersion, feedback, address);
+
+        sending_ = true;
+        BitBtn1->setEnabled(false);
+        cursor_ = std::make_unique<CursorGuard>();
+        // Up to four time-outs of 3 s: the request runs beside the window so
+        // that it keeps painting, while the form stays modal.
+        auto body = std::make_shared<QString>();
+        const FeedbackTarget target = options_.Target;
+        sender_.reset(QThread::create([target, fields, body] {
+            try {
+                *body = SubmitFeedback(target, fields);
+            } catch (...) {
+                body->clear();
+            }
+        }));
+        connect(sender_.get(), &QThread::finished, this, [this, body] { FinishSend(*body); });
+        sender_->start();
+    } catch (const std::exception&) {
+        FinishSend(QString());
+    }
+}
+
+void TFeedbackForm::FinishSend(const QString& body) {
+    if (sender_) {
+        sender_->wait();
+        sender_.reset();
+    }
+    cursor_.reset();
+    sending_ = false;
+    BitBtn1->setEnabled(true);
+    const bool delivered = IsFeedbackAccepted(body);
+    if (delivered) {
+        ShowMessage(QMessageBox::Information, Translate(WindowTexts::kSuccess),
+                    Translate(WindowTexts::kFeedbackReceived) + QStringLiteral("\r\r") +
+                        Translate(WindowTexts::kThankYou));
+        emit SendFinished(true);
+        accept();
+        return;
+    }
+    // Everything the user entered stays, so Send can simply be pressed again.
+    ShowMessage(QMessageBox::Critical, Translate(WindowTexts::kFailure),
+                Translate(WindowTexts::kFeedbackNotDelivered) + QStringLiteral("\r\r") +
+                    Translate(WindowTexts::kTryAgainLater));
+    emit SendFinished(false);
+}
+
+void TFeedbackForm::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    TMessageRequest request;
+    request.Icon = icon;
+    request.Title = title;
+    request.Text = text;
+    request.Buttons = {QMessageBox::Ok};
+    request.Captions = {Translate(WindowTexts::kOK)};
+    options_.ShowMessage(this, request);
+}
+
+void TFeedbackForm::reject() {
+    // Closing waits for the answer: it arrives within the time-outs.
+    if (sending_) {
+        return;
+    }
+    QDialog::reject();
+}
+
+void TFeedbackForm::closeEvent(QCloseEvent* event) {
+    if (sending_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
