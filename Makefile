@@ -3,7 +3,7 @@ PRESET ?= debug
 BUILD_DIR := build/$(PRESET)
 DEPS_STAMP := build/.deps-installed
 
-.PHONY: all deps configure build run test test-asan bench demo screenshot clean
+.PHONY: all deps configure build run test test-asan bench demo screenshot fuzz clean
 
 all: build
 
@@ -32,6 +32,11 @@ test-asan: $(DEPS_STAMP)
 	@if [ ! -f build/asan/build.ninja ]; then cmake --preset asan; fi
 	cmake --build --preset asan
 	ctest --preset asan -j2
+
+# The fuzz targets (clang, ASan + UBSan), each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 300
+fuzz: $(DEPS_STAMP)
+	bash fuzz/run.sh $(FUZZ_SECONDS)
 
 bench:
 	$(MAKE) PRESET=release build

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,15 @@ constexpr double kSilentPower = 0.0001;
 // Ties go to the even neighbour, as everywhere in the analysis.
 long long RoundHalfEven(double value) {
     return std::llrint(value); // default FP rounding mode is to-nearest-even
+}
+
+// A bitrate from a header can be any 64-bit number; the column holds 32 bits.
+std::int32_t KbpsFrom(double value) {
+    if (!(value > double(std::numeric_limits<std::int32_t>::min())))
+        return value < 0.0 ? std::numeric_limits<std::int32_t>::min() : 0; // NaN gives 0
+    if (value >= double(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    return std::int32_t(RoundHalfEven(value));
 }
 
 QString FormatOneDecimal(double value) {
@@ -163,16 +173,24 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, st
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    TAudioQualityResult result;
-
     const HSTREAM stream = BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0,
                                                  BASS_STREAM_DECODE | BASS_UNICODE);
     if (stream == 0) {
+        TAudioQualityResult result;
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
     StreamGuard guard{stream};
+    // Asked only when the stream states no bitrate; -1 when the file is gone.
+    return AnalyzeAudioStream(stream, [&path] {
+        const QFileInfo file(path);
+        return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
+    });
+}
+
+TAudioQualityResult AnalyzeAudioStream(HSTREAM stream, const std::function<std::int64_t()>& fileSize) {
+    TAudioQualityResult result;
 
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(stream, &info);
@@ -186,14 +204,13 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
 
     float bitrate = 0.0f;
     if (BASS_ChannelGetAttribute(stream, BASS_ATTRIB_BITRATE, &bitrate) && bitrate > 0.0f) {
-        result.BitrateKbps = std::int32_t(RoundHalfEven(bitrate));
+        result.BitrateKbps = KbpsFrom(bitrate);
     } else {
         const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
         const double seconds = BASS_ChannelBytes2Seconds(stream, bytes);
         if (seconds > 0.0) {
-            const QFileInfo file(path);
-            const double size = file.exists() ? double(file.size()) : -1.0;
-            result.BitrateKbps = std::int32_t(RoundHalfEven(size * 8.0 / 1000.0 / seconds));
+            const double size = double(fileSize());
+            result.BitrateKbps = KbpsFrom(size * 8.0 / 1000.0 / seconds);
         }
     }
 

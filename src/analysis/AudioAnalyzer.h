@@ -1,9 +1,12 @@
 #pragma once
 
+#include "analysis/BASS.h"
+
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // Numeric order is the order of severity.
 enum TQualityVerdict : std::uint8_t {
@@ -28,6 +31,11 @@ using Spectrum1024 = std::array<double, 1024>;
 // Decodes the file once and judges its cutoff against its bitrate. Unopenable,
 // empty or silent files come back as qvError with a reason, never by exception.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path);
+
+// The analysis of a stream the caller has opened (and frees). `fileSize` gives
+// the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
+// a stream that states none; it is called at most once.
+TAudioQualityResult AnalyzeAudioStream(HSTREAM stream, const std::function<std::int64_t()>& fileSize);
 
 // The rules of the analysis, exposed so each can be checked on its own.
 float ExpectedCutoffHz(std::int32_t bitrateKbps);

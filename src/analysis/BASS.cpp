@@ -3,7 +3,9 @@
 #include "analysis/ChannelSource.h"
 #include "analysis/DecoderStream.h"
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <unordered_map>
@@ -159,7 +161,10 @@ QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
     if (!frames || *frames <= 0)
         return Fail(BASS_ERROR_NOTAVAIL), QWORD(-1);
     t_lastError = BASS_OK;
-    return QWORD(*frames) * QWORD(source->channels()) * 2u;
+    // A header may claim any length; the byte count saturates rather than wraps.
+    const QWORD bytesPerFrame = QWORD(std::max(source->channels(), 1)) * 2u;
+    const QWORD limit = QWORD(std::numeric_limits<std::int64_t>::max()) / bytesPerFrame;
+    return std::min(QWORD(*frames), limit) * bytesPerFrame;
 }
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {

@@ -53,7 +53,13 @@ inline constexpr DWORD BASS_DATA_FFT2048 = 0x80000003;
 inline constexpr DWORD BASS_DATA_ERROR = 0xFFFFFFFF;
 
 // What we accept from a stream: a 10 MHz "sample rate" or hundreds of
-// channels are signs of a damaged header, not of real audio.
+// channels are signs of a damaged header, not of real audio (768 kHz is the
+// fastest rate converters record at; 64 channels covers ambisonic and
+// immersive masters). Other opens fail with BASS_ERROR_FORMAT. The decoder
+// also bounds its work per file (DecoderInput, DecoderStream): regular files
+// only, read no further than their size at opening and at most 256 MiB past
+// the last decoded audio; no more than 16384 sample frames per byte read;
+// samples that are not finite or lie 60 dB over full scale count as silence.
 inline constexpr DWORD KORVANE_MAX_SAMPLE_RATE = 768000;
 inline constexpr int KORVANE_MAX_CHANNELS = 64;
 

@@ -1,13 +1,13 @@
 #include "analysis/DecoderStream.h"
 
 #include "analysis/BASS.h"
+#include "analysis/DecoderInput.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
+#include <cmath>
+#include <cstdlib>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,7 +18,24 @@ extern "C" {
 
 namespace {
 
-constexpr int kIoBufferSize = 64 * 1024;
+// Sample frames one byte read may decode to. The most compact real audio,
+// digital silence in 65535-sample FLAC blocks, gives under 6000; beyond this a
+// decoder is making sound out of next to nothing and the rest is not read.
+constexpr std::int64_t kMaxFramesPerByte = 16384;
+// What a small file's headers may legitimately imply before that ratio holds.
+constexpr std::int64_t kFrameAllowance = std::int64_t(1) << 20;
+
+// Float formats carry whatever the file holds. A not-a-number or an infinity
+// would poison every FFT bin of its frame and the whole file's mean with it,
+// and nothing 60 dB over full scale is sound: such samples count as silence.
+constexpr float kMaxSampleLevel = 1000.0f;
+
+void SilenceNonSound(float* samples, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!(std::fabs(samples[i]) <= kMaxSampleLevel)) // also catches not-a-number
+            samples[i] = 0.0f;
+    }
+}
 
 // Nested opens (playlists, concat lists, image sequences) could reach other
 // files, devices or the network; a media file is read from its own bytes only.
@@ -26,151 +43,17 @@ int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-} // namespace
-
-// Read through our own AVIOContext, so FFmpeg never opens anything by name.
-struct DecoderStream::Input {
-    virtual ~Input() {
-        if (io) {
-            av_freep(&io->buffer);
-            avio_context_free(&io);
-        }
-    }
-    virtual int read(std::uint8_t* buf, int size) = 0;
-    virtual std::int64_t seek(std::int64_t offset, int whence) = 0;
-    // A second, independent reader over the same bytes.
-    virtual std::unique_ptr<Input> reopen() const = 0;
-
-    bool makeIo() {
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        if (!buffer)
-            return false;
-        io = avio_alloc_context(
-            buffer, kIoBufferSize, 0, this,
-            [](void* self, std::uint8_t* buf, int size) {
-                return static_cast<Input*>(self)->read(buf, size);
-            },
-            nullptr,
-            [](void* self, std::int64_t offset, int whence) {
-                return static_cast<Input*>(self)->seek(offset, whence);
-            });
-        if (!io) {
-            av_free(buffer);
-            return false;
-        }
-        return true;
-    }
-
-    AVIOContext* io = nullptr;
-};
-
-namespace {
-
-struct FileInput final : DecoderStream::Input {
-    explicit FileInput(QByteArray path) : path(std::move(path)) {}
-    ~FileInput() override {
-        if (file)
-            std::fclose(file);
-    }
-
-    // Only regular files: a FIFO or a device named .mp3 would block or never end.
-    int open() {
-        struct stat st {};
-        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-            return BASS_ERROR_FILEOPEN;
-        file = std::fopen(path.constData(), "rb");
-        if (!file)
-            return BASS_ERROR_FILEOPEN;
-        return BASS_OK;
-    }
-
-    int read(std::uint8_t* buf, int size) override {
-        const std::size_t n = std::fread(buf, 1, std::size_t(size), file);
-        if (n == 0)
-            return std::ferror(file) ? AVERROR(EIO) : AVERROR_EOF;
-        return int(n);
-    }
-
-    std::int64_t seek(std::int64_t offset, int whence) override {
-        if (whence & AVSEEK_SIZE) {
-            struct stat st {};
-            if (::fstat(fileno(file), &st) != 0)
-                return AVERROR(EIO);
-            return st.st_size;
-        }
-        if (::fseeko(file, off_t(offset), whence & ~AVSEEK_FORCE) != 0)
-            return AVERROR(EIO);
-        return ::ftello(file);
-    }
-
-    std::unique_ptr<DecoderStream::Input> reopen() const override {
-        auto copy = std::make_unique<FileInput>(path);
-        if (copy->open() != BASS_OK || !copy->makeIo())
-            return nullptr;
-        return copy;
-    }
-
-    QByteArray path;
-    std::FILE* file = nullptr;
-};
-
-struct MemoryInput final : DecoderStream::Input {
-    MemoryInput(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
-
-    int read(std::uint8_t* buf, int want) override {
-        const std::size_t left = size - pos;
-        if (left == 0)
-            return AVERROR_EOF;
-        const std::size_t n = std::min(left, std::size_t(want));
-        std::memcpy(buf, data + pos, n);
-        pos += n;
-        return int(n);
-    }
-
-    std::int64_t seek(std::int64_t offset, int whence) override {
-        std::int64_t base = 0;
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return std::int64_t(size);
-        case SEEK_SET:
-            break;
-        case SEEK_CUR:
-            base = std::int64_t(pos);
-            break;
-        case SEEK_END:
-            base = std::int64_t(size);
-            break;
-        default:
-            return AVERROR(EINVAL);
-        }
-        if (offset > std::int64_t(size) - base || offset < -base)
-            return AVERROR(EINVAL);
-        pos = std::size_t(base + offset);
-        return std::int64_t(pos);
-    }
-
-    std::unique_ptr<DecoderStream::Input> reopen() const override {
-        auto copy = std::make_unique<MemoryInput>(data, size);
-        if (!copy->makeIo())
-            return nullptr;
-        return copy;
-    }
-
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-};
-
 // Opens a demuxer over `input`; on failure the context is already freed.
-AVFormatContext* OpenFormat(DecoderStream::Input& input, int& error) {
+AVFormatContext* OpenFormat(DecoderInput& input, int& error) {
     AVFormatContext* format = avformat_alloc_context();
     if (!format) {
         error = BASS_ERROR_MEM;
         return nullptr;
     }
-    format->pb = input.io;
+    format->pb = input.io();
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = RefuseNestedOpen;
+    format->interrupt_callback = AVIOInterruptCB{&DecoderInput::Interrupt, &input};
     if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
         error = BASS_ERROR_FILEFORM; // avformat_open_input has freed the context
         return nullptr;
@@ -180,6 +63,7 @@ AVFormatContext* OpenFormat(DecoderStream::Input& input, int& error) {
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
+    input.headerRead();
     return format;
 }
 
@@ -205,14 +89,9 @@ DecoderStream::~DecoderStream() {
 }
 
 std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int& error) {
-    auto input = std::make_unique<FileInput>(QFile::encodeName(path));
-    error = input->open();
-    if (error != BASS_OK)
+    std::unique_ptr<DecoderInput> input = DecoderInput::openFile(QFile::encodeName(path), error);
+    if (!input)
         return nullptr;
-    if (!input->makeIo()) {
-        error = BASS_ERROR_MEM;
-        return nullptr;
-    }
     std::unique_ptr<DecoderStream> stream(new DecoderStream);
     error = stream->open(std::move(input));
     if (error != BASS_OK)
@@ -226,8 +105,8 @@ std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
-    auto input = std::make_unique<MemoryInput>(static_cast<const std::uint8_t*>(data), size);
-    if (!input->makeIo()) {
+    std::unique_ptr<DecoderInput> input = DecoderInput::openMemory(data, size);
+    if (!input) {
         error = BASS_ERROR_MEM;
         return nullptr;
     }
@@ -238,7 +117,7 @@ std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::
     return stream;
 }
 
-int DecoderStream::open(std::unique_ptr<Input> input) {
+int DecoderStream::open(std::unique_ptr<DecoderInput> input) {
     m_input = std::move(input);
     if (!m_fft.valid())
         return BASS_ERROR_MEM;
@@ -290,6 +169,10 @@ int DecoderStream::open(std::unique_ptr<Input> input) {
     return BASS_OK;
 }
 
+std::int64_t DecoderStream::bytesRead() const {
+    return m_input ? m_input->bytesRead() : 0;
+}
+
 std::optional<double> DecoderStream::bitrateKbps() {
     if (!m_bitrateCache) {
         const AVStream* stream = m_format->streams[m_streamIndex];
@@ -314,7 +197,7 @@ std::optional<double> DecoderStream::bitrateKbps() {
 // Sums the audio stream's packet sizes over a second demuxer, so that pictures
 // and other streams sharing the container never count as sound.
 std::optional<double> DecoderStream::scanAudioBitrate() const {
-    std::unique_ptr<Input> input = m_input->reopen();
+    std::unique_ptr<DecoderInput> input = m_input->reopen();
     if (!input)
         return std::nullopt;
     int error = BASS_OK;
@@ -334,6 +217,7 @@ std::optional<double> DecoderStream::scanAudioBitrate() const {
         std::int64_t duration = 0;
         while (av_read_frame(format, packet) >= 0) {
             if (packet->stream_index == index) {
+                input->audioDelivered();
                 bytes += packet->size;
                 if (packet->duration > 0)
                     duration += packet->duration;
@@ -370,6 +254,7 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
                 sum += in[i * channels + c];
             out[i] = sum * share;
         }
+        SilenceNonSound(out, count);
         return true;
     }
 
@@ -428,17 +313,26 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
         for (int i = 0; i < produced; ++i)
             out[i] *= share;
     }
+    SilenceNonSound(out, produced);
     return produced > 0;
 }
 
 bool DecoderStream::refill() {
     while (!m_decoderDrained) {
+        if (m_decodedFrames > kMaxFramesPerByte * m_input->bytesRead() + kFrameAllowance) {
+            m_decoderDrained = true;
+            break;
+        }
         const int received = avcodec_receive_frame(m_codec, m_frame);
         if (received == 0) {
+            const int samples = m_frame->nb_samples;
             const bool added = appendFrame(m_frame);
             av_frame_unref(m_frame);
-            if (added)
+            if (added) {
+                m_decodedFrames += samples;
+                m_input->audioDelivered();
                 return true;
+            }
             continue;
         }
         if (received != AVERROR(EAGAIN)) {

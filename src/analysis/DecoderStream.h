@@ -15,7 +15,7 @@ struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
 struct SwrContext;
-struct AVIOContext;
+class DecoderInput;
 
 // One decoding stream over FFmpeg: the first audio stream of a file (or of an
 // in-memory file), decoded to mono floats and cut into 2048-sample FFT
@@ -30,23 +30,23 @@ public:
 
     ~DecoderStream() override;
 
-    // The bytes a stream is demuxed from (a file or a caller's buffer).
-    struct Input;
-
     std::uint32_t sampleRate() const override { return m_sampleRate; }
     int channels() const override { return m_channels; }
     std::optional<double> bitrateKbps() override;
     std::optional<std::int64_t> lengthFrames() const override { return m_lengthFrames; }
     int nextFft2048(float magnitudes[1024]) override;
 
+    // Bytes the demuxer has read so far, re-reads included.
+    std::int64_t bytesRead() const;
+
 private:
     DecoderStream();
-    int open(std::unique_ptr<Input> input);
+    int open(std::unique_ptr<DecoderInput> input);
     bool refill();          // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
     std::optional<double> scanAudioBitrate() const;
 
-    std::unique_ptr<Input> m_input;
+    std::unique_ptr<DecoderInput> m_input;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
@@ -57,6 +57,7 @@ private:
     int m_streamIndex = -1;
     bool m_demuxDone = false;
     bool m_decoderDrained = false;
+    std::int64_t m_decodedFrames = 0; // sample frames out of the decoder so far
 
     std::uint32_t m_sampleRate = 0;
     int m_channels = 0;

@@ -55,15 +55,12 @@ void BuildSpectrogramPalette(SpectrogramPalette& palette) {
     }
 }
 
-void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
-    if (!BASS_Init(0, 44100, 0, nullptr, nullptr) && BASS_ErrorGetCode() != BASS_ERROR_ALREADY)
-        return;
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
-    if (stream == 0)
-        return;
-    StreamGuard guard{stream};
+namespace {
 
+// Everything after opening, shared by the file and the in-memory entries; the
+// guard holds the open stream.
+void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
+    const HSTREAM stream = guard.handle;
     const std::int64_t planned = PlannedSpectrogramFrames(stream);
     if (planned < 1)
         return;
@@ -131,4 +128,31 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
         levels.releaseBlocksBefore(first + count);
     }
     bitmap = std::move(picture);
+}
+
+bool DecoderReady() {
+    return BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
+}
+
+} // namespace
+
+void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
+    if (!DecoderReady())
+        return;
+    const HSTREAM stream =
+        BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
+    if (stream == 0)
+        return;
+    StreamGuard guard{stream};
+    RenderOpenStream(guard, bitmap);
+}
+
+void RenderSpectrogramFromMemory(const void* data, std::size_t size, QImage& bitmap) {
+    if (!DecoderReady())
+        return;
+    const HSTREAM stream = BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE);
+    if (stream == 0)
+        return;
+    StreamGuard guard{stream};
+    RenderOpenStream(guard, bitmap);
 }

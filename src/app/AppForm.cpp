@@ -10,6 +10,7 @@
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
 #include "platform/DataFolder.h"
+#include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
 
@@ -42,6 +43,7 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
         QMessageBox::critical(parent, AppTitle, text);
     };
     environment.Dialogs = TFileDialogs::Standard();
+    environment.CheckForUpdates = true;
     return environment;
 }
 

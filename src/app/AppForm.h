@@ -25,6 +25,7 @@ class QToolBar;
 class QToolButton;
 class TResultList;
 class TSpectrumPanel;
+class UpdateCheckController;
 
 // What the main window takes from its surroundings; tests replace parts.
 struct TAppFormEnvironment {
@@ -37,6 +38,11 @@ struct TAppFormEnvironment {
     std::function<void(const QString& path)> ShowInFileManager; // empty: the desktop's
     std::function<void(QWidget* parent, const QString& text)> ShowError;
     TFileDialogs Dialogs;
+    // Whether the first tick of TimerChecker asks the vendor server; the
+    // tests leave it off so no window of theirs reaches the network.
+    bool CheckForUpdates = false;
+    // Lets a test point the check at its own store and server.
+    std::function<void(struct TCheckConfig&)> AdjustUpdateCheck;
 
     // The running program's: this executable, the real analysis on all cores,
     // the desktop's dialogs and URL handler.
@@ -180,6 +186,7 @@ private:
     QStringList scanInBackground(const QString& folder);
 
     TAppFormEnvironment m_environment;
+    std::unique_ptr<UpdateCheckController> m_updateCheck;
     QLabel* m_statusPanel = nullptr;
     QProgressBar* m_progress = nullptr;
     QShortcut* m_escape = nullptr;

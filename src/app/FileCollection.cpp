@@ -66,8 +66,11 @@ void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited
             return;
         const QString name = FromFsName(it->path().filename());
         std::error_code typeError;
-        if (it->is_directory(typeError)) {
+        const fs::file_status status = it->status(typeError);
+        if (fs::is_directory(status)) {
             Scan(prefix + name, found, visited);
+        } else if (fs::is_other(status)) {
+            // FIFOs, sockets and devices are never media, and reading one could block.
         } else if (IsSupportedFile(name)) {
             found.append(prefix + name);
         }

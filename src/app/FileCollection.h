@@ -13,5 +13,5 @@ bool IsSupportedFile(const QString& name);
 // first, pre-order, in the order the file system lists entries, hidden files
 // included. Unreadable folders contribute nothing. Links to folders are
 // followed, but a folder already visited in this scan is not entered again,
-// so link loops end.
+// so link loops end. FIFOs, sockets and devices are skipped.
 void ScanFolder(const QString& folder, QStringList& found);
