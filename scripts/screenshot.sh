@@ -14,7 +14,7 @@ trap 'rm -rf "$demo"' EXIT
 bash scripts/make-demo.sh "$demo/demo" >/dev/null
 mkdir -p "$(dirname "$out")"
 
-xvfb-run -a -s "-screen 0 1000x700x24 -dpi 96" bash -c '
+xvfb-run -a -s "-screen 0 1500x1000x24 -dpi 96" bash -c '
   set -euo pipefail
   harness=$1 demo=$2 out=$3
   fifo=$(mktemp -u) && mkfifo "$fifo"

@@ -47,7 +47,11 @@ int main(int argc, char** argv) {
             poll->stop();
             // Let the last paints land before the picture is taken.
             QTimer::singleShot(300, &form, [&form] {
-                const QRect frame = form.frameGeometry();
+                // The screen counts device pixels; a scaled desktop has more.
+                const qreal ratio = form.devicePixelRatioF();
+                const QRect logical = form.frameGeometry();
+                const QRect frame(QPoint(qRound(logical.x() * ratio), qRound(logical.y() * ratio)),
+                                  (QSizeF(logical.size()) * ratio).toSize());
                 std::printf("READY %d %d %d %d\n", frame.x(), frame.y(), frame.width(),
                             frame.height());
                 std::fflush(stdout);
