@@ -5,9 +5,13 @@
 #include "app/AppForm.h"
 #include "app/AppValues.h"
 #include "feedback/FeedbackForm.h"
+#include "services/NewVersionNotice.h"
+#include "services/UpdateCheckController.h"
 #include "translation/TranslateForm.h"
 
+#include <QAction>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
@@ -20,13 +24,6 @@ std::function<void(const QUrl&)> Opener(const UrlOpenerFunction& open) {
 }
 
 } // namespace
-
-#include "app/AppValues.h"
-#include "services/NewVersionNotice.h"
-#include "services/UpdateCheckController.h"
-
-#include <QAction>
-#include <QTimer>
 
 void TAppForm::About1Click() {
     TAboutBoxOptions options;
