@@ -5,6 +5,7 @@
 
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
+#include "analysis/DecoderStream.h"
 #include "analysis/Spectrogram.h"
 #include "support/TestMedia.h"
 
@@ -274,4 +275,21 @@ TEST_F(HostileHeaders, NonFiniteFloatSamplesAreSilenced) {
     const TAudioQualityResult r = AnalyzeAudioQuality(file);
     EXPECT_NE(r.Verdict, qvError) << r.Reason.toStdString();
     EXPECT_TRUE(std::isfinite(r.CutoffHz));
+}
+
+// Probing a film runs no picture decoder on its bytes, and its sound still opens.
+TEST_F(HostileHeaders, ProbingOpensAudioDecodersOnly) {
+    const QStringList allowed = QString::fromLatin1(AudioDecoderNames()).split(u',');
+    for (const char* audio : {"mp3float", "aac", "flac", "vorbis", "pcm_s16le", "wmav2", "ac3"})
+        EXPECT_TRUE(allowed.contains(QString::fromLatin1(audio))) << audio;
+    for (const char* picture : {"h264", "mpeg4", "mjpeg", "png", "hevc", "vp9", "ass"})
+        EXPECT_FALSE(allowed.contains(QString::fromLatin1(picture))) << picture;
+
+    const QString film = path(QStringLiteral("film.mkv"));
+    ASSERT_TRUE(RunFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=d=2:s=320x240:r=25"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=f=1000:r=44100:d=2"), QStringLiteral("-c:v"),
+                           QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"), film}));
+    EXPECT_EQ(CountFrames(film), (2 * 44100 + 2047) / 2048);
 }
