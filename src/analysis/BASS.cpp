@@ -10,6 +10,10 @@
 #include <new>
 #include <unordered_map>
 
+extern "C" {
+#include <libavutil/mem.h>
+}
+
 namespace {
 
 thread_local int t_lastError = BASS_OK;
@@ -63,6 +67,7 @@ void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
 BOOL BASS_Init(int device, DWORD, DWORD, void*, const void*) {
     if (device != 0)
         return Fail(BASS_ERROR_DEVICE);
+    av_max_alloc(KORVANE_MAX_ALLOCATION);
     if (g_initialised.exchange(true))
         return Fail(BASS_ERROR_ALREADY);
     return Succeed();

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
@@ -50,6 +52,12 @@ AVFormatContext* OpenFormat(DecoderInput& input, int& error) {
         error = BASS_ERROR_MEM;
         return nullptr;
     }
+    format->codec_whitelist = av_strdup(AudioDecoderNames()); // freed with the context
+    if (!format->codec_whitelist) {
+        avformat_free_context(format);
+        error = BASS_ERROR_MEM;
+        return nullptr;
+    }
     format->pb = input.io();
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = RefuseNestedOpen;
@@ -76,6 +84,22 @@ int FirstAudioStream(const AVFormatContext* format) {
 }
 
 } // namespace
+
+const char* AudioDecoderNames() {
+    static const std::string names = [] {
+        std::string list;
+        void* state = nullptr;
+        while (const AVCodec* codec = av_codec_iterate(&state)) {
+            if (codec->type != AVMEDIA_TYPE_AUDIO || !av_codec_is_decoder(codec))
+                continue;
+            if (!list.empty())
+                list += ',';
+            list += codec->name;
+        }
+        return list;
+    }();
+    return names.c_str();
+}
 
 DecoderStream::DecoderStream() = default;
 

@@ -17,6 +17,11 @@ struct AVFrame;
 struct SwrContext;
 class DecoderInput;
 
+// Every audio decoder FFmpeg has, comma-separated: the only decoders a file's
+// probing may open. Otherwise video and picture decoders would run on a
+// hostile file's bytes too, and we never decode anything but sound.
+const char* AudioDecoderNames();
+
 // One decoding stream over FFmpeg: the first audio stream of a file (or of an
 // in-memory file), decoded to mono floats and cut into 2048-sample FFT
 // frames. Every FFmpeg object is owned here and freed exactly once.

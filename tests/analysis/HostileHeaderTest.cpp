@@ -5,6 +5,7 @@
 
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
+#include "analysis/DecoderStream.h"
 #include "analysis/Spectrogram.h"
 #include "support/TestMedia.h"
 
@@ -17,6 +18,11 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <sys/resource.h>
+
+extern "C" {
+#include <libavutil/mem.h>
+}
 
 using namespace testmedia;
 using namespace hostile;
@@ -274,4 +280,44 @@ TEST_F(HostileHeaders, NonFiniteFloatSamplesAreSilenced) {
     const TAudioQualityResult r = AnalyzeAudioQuality(file);
     EXPECT_NE(r.Verdict, qvError) << r.Reason.toStdString();
     EXPECT_TRUE(std::isfinite(r.CutoffHz));
+}
+
+// Probing a film runs no picture decoder on its bytes, and its sound still opens.
+TEST_F(HostileHeaders, ProbingOpensAudioDecodersOnly) {
+    const QStringList allowed = QString::fromLatin1(AudioDecoderNames()).split(u',');
+    for (const char* audio : {"mp3float", "aac", "flac", "vorbis", "pcm_s16le", "wmav2", "ac3"})
+        EXPECT_TRUE(allowed.contains(QString::fromLatin1(audio))) << audio;
+    for (const char* picture : {"h264", "mpeg4", "mjpeg", "png", "hevc", "vp9", "ass"})
+        EXPECT_FALSE(allowed.contains(QString::fromLatin1(picture))) << picture;
+
+    const QString film = path(QStringLiteral("film.mkv"));
+    ASSERT_TRUE(RunFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=d=2:s=320x240:r=25"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=f=1000:r=44100:d=2"), QStringLiteral("-c:v"),
+                           QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"), film}));
+    EXPECT_EQ(CountFrames(film), (2 * 44100 + 2047) / 2048);
+}
+
+// Found by fuzzing the renderer: a LIST chunk of about 4 GB holding an INFO
+// entry that claims 2 GB made FFmpeg allocate and zero 2 GB for a 4 KB file.
+TEST_F(HostileHeaders, ForgedChunkSizesCannotClaimGigabytes) {
+    void* tooBig = av_malloc(KORVANE_MAX_ALLOCATION + 1);
+    EXPECT_EQ(tooBig, nullptr) << "BASS_Init caps the decoder's allocations";
+    av_free(tooBig);
+
+    QByteArray bytes = ReadAll(wav(QStringLiteral("source.wav"), 8000, 1, 2000));
+    QByteArray list("LIST....INFOISFT....Lavf", 24);
+    PutLE32(list, 4, 0xfffffff0u);
+    PutLE32(list, 16, 0x7ffffff0u);
+    bytes.insert(bytes.indexOf("data"), list);
+    const QString file = WriteBytes(path(QStringLiteral("forged-info.wav")), bytes);
+
+    struct rusage before {};
+    getrusage(RUSAGE_SELF, &before);
+    const TAudioQualityResult r = AnalyzeAudioQuality(file);
+    struct rusage after {};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(r.Verdict, qvError);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 512 * 1024) << "peak grew by that many KB";
 }
