@@ -27,6 +27,11 @@ constexpr std::int64_t kMaxFramesPerByte = 16384;
 // What a small file's headers may legitimately imply before that ratio holds.
 constexpr std::int64_t kFrameAllowance = std::int64_t(1) << 20;
 
+// Decoding errors in a row, with neither a frame nor a new packet between
+// them, before a decoder is taken to be stuck rather than working through a
+// damaged stretch (that one costs bytes read, which the input's budget bounds).
+constexpr int kMaxFailedFrames = 64;
+
 // Float formats carry whatever the file holds. A not-a-number or an infinity
 // would poison every FFT bin of its frame and the whole file's mean with it,
 // and nothing 60 dB over full scale is sound: such samples count as silence.
@@ -116,11 +121,7 @@ std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int&
     std::unique_ptr<DecoderInput> input = DecoderInput::openFile(QFile::encodeName(path), error);
     if (!input)
         return nullptr;
-    std::unique_ptr<DecoderStream> stream(new DecoderStream);
-    error = stream->open(std::move(input));
-    if (error != BASS_OK)
-        return nullptr;
-    return stream;
+    return openInput(std::move(input), error);
 }
 
 std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::size_t size,
@@ -134,6 +135,11 @@ std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::
         error = BASS_ERROR_MEM;
         return nullptr;
     }
+    return openInput(std::move(input), error);
+}
+
+std::unique_ptr<DecoderStream> DecoderStream::openInput(std::unique_ptr<DecoderInput> input,
+                                                       int& error) {
     std::unique_ptr<DecoderStream> stream(new DecoderStream);
     error = stream->open(std::move(input));
     if (error != BASS_OK)
@@ -349,6 +355,7 @@ bool DecoderStream::refill() {
         }
         const int received = avcodec_receive_frame(m_codec, m_frame);
         if (received == 0) {
+            m_failedFrames = 0;
             const int samples = m_frame->nb_samples;
             const bool added = appendFrame(m_frame);
             av_frame_unref(m_frame);
@@ -359,6 +366,12 @@ bool DecoderStream::refill() {
             }
             continue;
         }
+        // A damaged frame costs the decoder the packet it came from, and the
+        // frames after the damage may decode again: go on, unless the decoder
+        // keeps failing without taking anything new.
+        const bool damaged = received != AVERROR(EAGAIN) && received != AVERROR_EOF;
+        if (damaged && ++m_failedFrames < kMaxFailedFrames)
+            continue;
         if (received != AVERROR(EAGAIN)) {
             // End of stream, or a decoder that cannot go on: what we have is all.
             m_decoderDrained = true;
@@ -382,6 +395,8 @@ bool DecoderStream::refill() {
             // A damaged packet is skipped; the ones after it may decode.
             const int sent = avcodec_send_packet(m_codec, m_packet);
             av_packet_unref(m_packet);
+            if (sent >= 0)
+                m_failedFrames = 0;
             if (sent >= 0 || sent == AVERROR(EAGAIN))
                 break;
         }

@@ -46,6 +46,9 @@ public:
 
 private:
     DecoderStream();
+    // Null, with `error` set, when `input` holds no audio we can decode.
+    static std::unique_ptr<DecoderStream> openInput(std::unique_ptr<DecoderInput> input,
+                                                    int& error);
     int open(std::unique_ptr<DecoderInput> input);
     bool refill();          // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
@@ -62,6 +65,7 @@ private:
     int m_streamIndex = -1;
     bool m_demuxDone = false;
     bool m_decoderDrained = false;
+    int m_failedFrames = 0; // decoding errors since the last frame or packet taken
     std::int64_t m_decodedFrames = 0; // sample frames out of the decoder so far
 
     std::uint32_t m_sampleRate = 0;
