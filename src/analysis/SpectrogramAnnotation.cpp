@@ -154,12 +154,24 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
         ScaleTicks(seconds, width / seconds, timeLabelWidth + 2.0 * lineHeight,
                    {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200});
 
+    // The cutoff line's caption, and room for it and a readable header even
+    // when the picture is only a few columns wide (a short file at full size):
+    // what the picture lacks the right margin makes up.
+    const TAudioQualityResult& analysis = legend.analysis;
+    const bool drawCutoff = analysis.Verdict != qvError && analysis.CutoffHz > 0.0f;
+    const QString caption = drawCutoff ? CutoffCaption(analysis, legend.sampleRate) : QString();
+    const int captionWidth = drawCutoff ? boldMetrics.horizontalAdvance(caption) + 2 * pad : 0;
+    const int headerMinimum =
+        std::min(boldMetrics.horizontalAdvance(legend.title), 24 * boldMetrics.averageCharWidth());
+    const int contentMinimum = std::max(captionWidth + pad, headerMinimum + pad);
+
     // Left margin: the unit (turned on its side), the labels, the ticks.
     const int labelsLeft = pad + lineHeight + 4;
+    const int rightMargin = std::max(2 * pad, timeLabelWidth / 2 + pad);
     const Margins margins{
         labelsLeft + freqLabelWidth + 4 + tickLength + 1,
         pad + boldMetrics.height() + 2 + lineHeight + pad,
-        std::max(2 * pad, timeLabelWidth / 2 + pad),
+        std::max(rightMargin, contentMinimum - width + pad),
         1 + tickLength + 2 + lineHeight + pad,
     };
     const QRect plot(margins.left, margins.top, width, height);
@@ -214,7 +226,6 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
         }
 
         // Header: file name and format on the first line, the verdict on the second.
-        const TAudioQualityResult& analysis = legend.analysis;
         const int headerWidth = canvas.width() - plot.left() - pad;
         QString facts = QStringLiteral("%1 Hz").arg(legend.sampleRate);
         if (analysis.BitrateKbps > 0)
@@ -251,7 +262,7 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
         }
 
         // The cutoff line, in the verdict's colour, with its caption at the right end.
-        if (analysis.Verdict != qvError && analysis.CutoffHz > 0.0f) {
+        if (drawCutoff) {
             const QColor colour = VerdictColour(analysis.Verdict);
             const int lineWidth = height >= 600 ? 2 : 1;
             const int y =
@@ -267,11 +278,13 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
             const double middle = y + lineWidth / 2.0;
             painter.drawLine(QPointF(plot.left(), middle), QPointF(plot.right() + 1, middle));
 
-            const QString caption = CutoffCaption(analysis, legend.sampleRate);
+            painter.setClipping(false);
             painter.setFont(bold);
-            const int boxWidth = boldMetrics.horizontalAdvance(caption) + 2 * pad;
             const int boxHeight = boldMetrics.height() + 4;
-            QRect box(plot.right() + 1 - boxWidth - pad, y - boxHeight - 3, boxWidth, boxHeight);
+            // At the line's right end; from the plot's left edge out into the
+            // margin when the plot is narrower than the caption.
+            const int boxLeft = std::max(plot.left(), plot.right() + 1 - captionWidth - pad);
+            QRect box(boxLeft, y - boxHeight - 3, captionWidth, boxHeight);
             if (box.top() < plot.top())
                 box.moveTop(y + lineWidth + 3); // no room above a line at the very top
             painter.setPen(QPen(colour, 1));

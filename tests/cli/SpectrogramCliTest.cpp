@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -20,27 +19,6 @@
 using namespace testmedia;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun RunCli(const QStringList& arguments, const QString& workingDir) {
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    process.setProcessEnvironment(env);
-    process.start(CliPath(), arguments);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    CliRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // One 2048-sample period of sines at the centres of bins 1..lastBin, levels
 // falling linearly in dB from `topDb` at bin 1 to `bottomDb` at bin 1023,
@@ -184,13 +162,21 @@ TEST_F(SpectrogramCliTest, FullResolutionHasAColumnPerFrameAndStretchesToThePane
               QImage(small).convertToFormat(QImage::Format_RGB32));
 }
 
-TEST_F(SpectrogramCliTest, AnnotationFramesThePictureAndMarksTheCutoff) {
-    // Cut at bin 700 throughout, so the analysis finds a sharp cutoff near 15 kHz.
+namespace {
+
+// Cut at bin 700 throughout, so the analysis finds a sharp cutoff near 15 kHz.
+QString WriteCutComb(const QString& path) {
     const std::vector<float> period = CombPeriod(700, -30.0, -60.0);
     std::vector<float> samples;
     for (int frame = 0; frame < 100; ++frame)
         samples.insert(samples.end(), period.begin(), period.end());
-    const QString input = WriteWav(out(QStringLiteral("cut.wav")), samples, 44100, 1, true);
+    return WriteWav(path, samples, 44100, 1, true);
+}
+
+} // namespace
+
+TEST_F(SpectrogramCliTest, AnnotationFramesThePictureAndMarksTheCutoff) {
+    const QString input = WriteCutComb(out(QStringLiteral("cut.wav")));
     const QString plain = out(QStringLiteral("plain.png"));
     const QString annotated = out(QStringLiteral("annotated.png"));
     const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"),
@@ -241,6 +227,45 @@ TEST_F(SpectrogramCliTest, AnnotationFramesThePictureAndMarksTheCutoff) {
     EXPECT_GT(inkIn(QRect(plot->x(), plot->y() + picture.height() + 8, picture.width(),
                           canvas.height() - plot->y() - picture.height() - 8)),
               50);
+}
+
+// A short file at full size is only a few columns wide: the cutoff's caption
+// and the header still need their room, which the right margin gives.
+TEST_F(SpectrogramCliTest, AnnotationOfANarrowPictureKeepsItsCaptionWhole) {
+    const QString input = WriteCutComb(out(QStringLiteral("cut.wav")));
+    const QString plain = out(QStringLiteral("narrow.png"));
+    const QString annotated = out(QStringLiteral("narrow-annotated.png"));
+    const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"),
+                                QStringLiteral("24x512")};
+    ASSERT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode, 0);
+    ASSERT_EQ(RunCli(common + QStringList{QStringLiteral("--annotate"), QStringLiteral("-o"), annotated},
+                     dir.path())
+                  .exitCode,
+              0);
+    const QImage picture = QImage(plain).convertToFormat(QImage::Format_RGB32);
+    const QImage canvas = QImage(annotated).convertToFormat(QImage::Format_RGB32);
+    // Found by its lower half: the caption covers much of a plot this narrow.
+    const int halfway = picture.height() / 2;
+    std::optional<QPoint> plot = FindInside(canvas, picture.copy(0, halfway, picture.width(), halfway));
+    ASSERT_TRUE(plot);
+    plot->ry() -= halfway;
+    const int plotRight = plot->x() + picture.width() - 1;
+    ASSERT_GT(canvas.width() - plotRight, 100) << "the margin makes up for the narrow plot";
+
+    // The caption's box, outlined in the verdict's colour just above the line,
+    // reaches out of the plot into the margin instead of being cut off there.
+    const TAudioQualityResult analysis = AnalyzeAudioQuality(input);
+    ASSERT_EQ(analysis.Verdict, qvLikely);
+    const int lineRow =
+        plot->y() + int(std::floor(SpectrogramYOfFrequency(analysis.CutoffHz, 44100, 512)));
+    const QRgb likely = VerdictColour(qvLikely).rgb();
+    int outlineRight = -1;
+    for (int y = std::max(0, lineRow - 60); y < lineRow; ++y)
+        for (int x = plotRight + 1; x < canvas.width(); ++x)
+            if (canvas.pixel(x, y) == likely)
+                outlineRight = std::max(outlineRight, x);
+    EXPECT_GT(outlineRight, plotRight + 60) << "caption box ends at x " << outlineRight;
+    EXPECT_LT(outlineRight, canvas.width() - 1) << "and inside the picture";
 }
 
 TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {

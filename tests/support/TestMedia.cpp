@@ -107,4 +107,19 @@ QString CliPath() {
     return QStringLiteral(KORVANE_CLI_PATH);
 }
 
+CliRun RunCli(const QStringList& arguments, const QString& workingDir) {
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(env);
+    process.start(CliPath(), arguments);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    CliRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
 } // namespace testmedia

@@ -32,4 +32,14 @@ std::vector<float> SineAtBin(int bin, int sampleRate, int frames, float amplitud
 // Where korvane-cli was built (from the KORVANE_CLI environment or beside the test).
 QString CliPath();
 
+// What one run of korvane-cli printed and how it ended (-1: it crashed).
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs korvane-cli in `workingDir` with the C locale and waits for it.
+CliRun RunCli(const QStringList& arguments, const QString& workingDir);
+
 } // namespace testmedia
