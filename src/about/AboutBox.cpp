@@ -502,11 +502,6 @@ void TAboutBox::License1Click() {
 }
 
 void TAboutBox::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
-    TMessageRequest request;
-    request.Icon = icon;
-    request.Title = title;
-    request.Text = text;
-    request.Buttons = {QMessageBox::Ok};
-    request.Captions = {Translate(WindowTexts::kOK)};
-    options_.ShowMessage(this, request);
+    MessageDlgCaptions(this, text, icon, {QMessageBox::Ok}, title, {Translate(WindowTexts::kOK)},
+                       options_.ShowMessage);
 }

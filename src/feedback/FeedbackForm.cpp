@@ -327,13 +327,8 @@ void TFeedbackForm::FinishSend(const QString& body) {
 }
 
 void TFeedbackForm::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
-    TMessageRequest request;
-    request.Icon = icon;
-    request.Title = title;
-    request.Text = text;
-    request.Buttons = {QMessageBox::Ok};
-    request.Captions = {Translate(WindowTexts::kOK)};
-    options_.ShowMessage(this, request);
+    MessageDlgCaptions(this, text, icon, {QMessageBox::Ok}, title, {Translate(WindowTexts::kOK)},
+                       options_.ShowMessage);
 }
 
 void TFeedbackForm::reject() {
