@@ -111,6 +111,28 @@ protected:
     }
     QString out(const QString& name) const { return dir.filePath(name); }
 
+    // `input` drawn at `size`, plain and annotated (as RGB32), and how the
+    // annotated run ended.
+    struct Renders {
+        QImage picture;
+        QImage canvas;
+        CliRun annotatedRun;
+        QString annotatedPath;
+    };
+    Renders renderBoth(const QString& input, const QString& size) const {
+        const QString plain = out(QStringLiteral("plain-%1.png").arg(size));
+        Renders r;
+        r.annotatedPath = out(QStringLiteral("annotated-%1.png").arg(size));
+        const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"), size};
+        EXPECT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode, 0);
+        r.annotatedRun = RunCli(
+            common + QStringList{QStringLiteral("--annotate"), QStringLiteral("-o"), r.annotatedPath},
+            dir.path());
+        r.picture = QImage(plain).convertToFormat(QImage::Format_RGB32);
+        r.canvas = QImage(r.annotatedPath).convertToFormat(QImage::Format_RGB32);
+        return r;
+    }
+
     QTemporaryDir dir;
     QString fixture;
 };
@@ -177,19 +199,14 @@ QString WriteCutComb(const QString& path) {
 
 TEST_F(SpectrogramCliTest, AnnotationFramesThePictureAndMarksTheCutoff) {
     const QString input = WriteCutComb(out(QStringLiteral("cut.wav")));
-    const QString plain = out(QStringLiteral("plain.png"));
-    const QString annotated = out(QStringLiteral("annotated.png"));
-    const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"),
-                                QStringLiteral("400x256")};
-    ASSERT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode, 0);
-    const CliRun run = RunCli(common + QStringList{QStringLiteral("--annotate"), QStringLiteral("-o"), annotated},
-                              dir.path());
+    const Renders renders = renderBoth(input, QStringLiteral("400x256"));
+    const CliRun& run = renders.annotatedRun;
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
-    EXPECT_EQ(PngDepthAndColourType(annotated), std::make_pair(8, 2));
+    EXPECT_EQ(PngDepthAndColourType(renders.annotatedPath), std::make_pair(8, 2));
 
-    const QImage picture = QImage(plain).convertToFormat(QImage::Format_RGB32);
-    const QImage canvas = QImage(annotated).convertToFormat(QImage::Format_RGB32);
+    const QImage& picture = renders.picture;
+    const QImage& canvas = renders.canvas;
     ASSERT_GT(canvas.width(), picture.width() + 20);
     ASSERT_GT(canvas.height(), picture.height() + 20);
     const std::optional<QPoint> plot = FindInside(canvas, picture);
@@ -233,17 +250,10 @@ TEST_F(SpectrogramCliTest, AnnotationFramesThePictureAndMarksTheCutoff) {
 // and the header still need their room, which the right margin gives.
 TEST_F(SpectrogramCliTest, AnnotationOfANarrowPictureKeepsItsCaptionWhole) {
     const QString input = WriteCutComb(out(QStringLiteral("cut.wav")));
-    const QString plain = out(QStringLiteral("narrow.png"));
-    const QString annotated = out(QStringLiteral("narrow-annotated.png"));
-    const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"),
-                                QStringLiteral("24x512")};
-    ASSERT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode, 0);
-    ASSERT_EQ(RunCli(common + QStringList{QStringLiteral("--annotate"), QStringLiteral("-o"), annotated},
-                     dir.path())
-                  .exitCode,
-              0);
-    const QImage picture = QImage(plain).convertToFormat(QImage::Format_RGB32);
-    const QImage canvas = QImage(annotated).convertToFormat(QImage::Format_RGB32);
+    const Renders renders = renderBoth(input, QStringLiteral("24x512"));
+    ASSERT_EQ(renders.annotatedRun.exitCode, 0) << renders.annotatedRun.err.toStdString();
+    const QImage& picture = renders.picture;
+    const QImage& canvas = renders.canvas;
     // Found by its lower half: the caption covers much of a plot this narrow.
     const int halfway = picture.height() / 2;
     std::optional<QPoint> plot = FindInside(canvas, picture.copy(0, halfway, picture.width(), halfway));
