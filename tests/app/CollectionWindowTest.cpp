@@ -1,13 +1,31 @@
 // Bringing files in: the Add Files and Add Folder dialogs and drops.
 #include "AppFormFixture.h"
+#include "analysis/AudioAnalyzer.h"
+#include "analysis/Spectrogram.h"
 #include "app/FileCollection.h"
+#include "support/TestMedia.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <QtEndian>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
     const QString a = touch(QStringLiteral("album/a.mp3"));
@@ -119,4 +137,62 @@ TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return window.ListView1->rowCount() == 1 && !window.isLoading(); }, 10000));
     EXPECT_EQ(captions(), QStringList{path});
+}
+
+// A folder of damaged files, with the real analysis and renderer: the scan
+// passes over the FIFO without blocking, every other file gets its row, the
+// ones that cannot be read say why, and choosing each row draws what decodes.
+TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
+    environment.Analyze = AnalyzeAudioQuality;
+    environment.RenderSpectrogram = RenderSpectrogram;
+    const QString folder = media.filePath(QStringLiteral("damaged"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    touch(QStringLiteral("damaged/notes.mp3"), "not sound");
+    touch(QStringLiteral("damaged/empty.flac"));
+    QByteArray wav = ReadAll(testmedia::WriteWav(
+        media.filePath(QStringLiteral("source.wav")), testmedia::SineAtBin(100, 44100, 8192), 44100));
+    qToLittleEndian<quint32>(10'000'000, wav.data() + 24); // the sample rate field
+    touch(QStringLiteral("damaged/rate.wav"), wav);
+    const QString whole = testmedia::Generate(media.filePath(QStringLiteral("whole.mp3")),
+                                              QStringLiteral("anoisesrc=d=4:r=44100:a=0.3"),
+                                              {QStringLiteral("-b:a"), QStringLiteral("192k")});
+    const QByteArray song = ReadAll(whole);
+    touch(QStringLiteral("damaged/cut.mp3"), song.left(song.size() / 2));
+    ASSERT_EQ(mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo.mp3")).constData(), 0600), 0);
+
+    TAppForm& window = makeForm();
+    window.TimerDrawItem->stop();
+    window.KlasorYukle(folder);
+    ASSERT_EQ(window.ListView1->rowCount(), 4) << captions().join(u' ').toStdString();
+
+    QMap<QString, int> rowOf;
+    for (int row = 0; row < 4; ++row)
+        rowOf[QFileInfo(captions()[row]).fileName()] = row;
+    const struct {
+        const char* name;
+        const char* reason; // null: a verdict, not an error
+    } expected[] = {
+        {"notes.mp3", "Cannot open file (BASS error 41)"},
+        {"empty.flac", "Cannot open file (BASS error 41)"},
+        {"rate.wav", "Cannot open file (BASS error 6)"},
+        {"cut.mp3", nullptr},
+    };
+    for (const auto& e : expected) {
+        ASSERT_TRUE(rowOf.contains(QString::fromLatin1(e.name))) << e.name;
+        const int row = rowOf[QString::fromLatin1(e.name)];
+        selectRows({row});
+        window.TimerDrawItemTimer();
+        if (e.reason) {
+            EXPECT_EQ(window.ListView1->subItem(row, 3), u"Error") << e.name;
+            EXPECT_EQ(window.ListView1->subItem(row, 4), QString::fromLatin1(e.reason)) << e.name;
+            EXPECT_FALSE(window.PaintBox1->isVisible()) << e.name;
+        } else {
+            EXPECT_NE(window.ListView1->subItem(row, 3), u"Error")
+                << window.ListView1->subItem(row, 4).toStdString();
+            EXPECT_TRUE(window.PaintBox1->isVisible());
+            // About the first half of four seconds: 2048 samples a column.
+            EXPECT_GT(window.SpectrogramBMP.width(), 30);
+            EXPECT_LT(window.SpectrogramBMP.width(), 60);
+        }
+    }
 }
