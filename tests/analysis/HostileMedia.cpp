@@ -23,13 +23,6 @@ struct OpenStream {
 
 } // namespace
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 void PutLE16(QByteArray& bytes, qsizetype at, std::uint16_t value) {
     bytes[at] = char(value & 0xff);
     bytes[at + 1] = char(value >> 8);

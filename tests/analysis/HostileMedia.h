@@ -15,8 +15,6 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace hostile {
 
-QByteArray ReadAll(const QString& path);
-
 // Little- and big-endian stores into a file image.
 void PutLE16(QByteArray& bytes, qsizetype at, std::uint16_t value);
 void PutLE32(QByteArray& bytes, qsizetype at, std::uint32_t value);

@@ -18,15 +18,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
     const QString a = touch(QStringLiteral("album/a.mp3"));
     const QString b = touch(QStringLiteral("album/sub/b.wav"));
@@ -149,14 +140,14 @@ TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
     ASSERT_TRUE(QDir().mkpath(folder));
     touch(QStringLiteral("damaged/notes.mp3"), "not sound");
     touch(QStringLiteral("damaged/empty.flac"));
-    QByteArray wav = ReadAll(testmedia::WriteWav(
+    QByteArray wav = testmedia::ReadAll(testmedia::WriteWav(
         media.filePath(QStringLiteral("source.wav")), testmedia::SineAtBin(100, 44100, 8192), 44100));
     qToLittleEndian<quint32>(10'000'000, wav.data() + 24); // the sample rate field
     touch(QStringLiteral("damaged/rate.wav"), wav);
     const QString whole = testmedia::Generate(media.filePath(QStringLiteral("whole.mp3")),
                                               QStringLiteral("anoisesrc=d=4:r=44100:a=0.3"),
                                               {QStringLiteral("-b:a"), QStringLiteral("192k")});
-    const QByteArray song = ReadAll(whole);
+    const QByteArray song = testmedia::ReadAll(whole);
     touch(QStringLiteral("damaged/cut.mp3"), song.left(song.size() / 2));
     ASSERT_EQ(mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo.mp3")).constData(), 0600), 0);
 

@@ -80,6 +80,20 @@ bool IsPending(TAppForm& window, const QString& path) {
 
 } // namespace
 
+// A window whose analysis waits at the gate. The gate outlives the window and
+// opens before it is destroyed, so no analysis is left waiting on it.
+class GatedLoadTest : public AppFormTest {
+protected:
+    GatedLoadTest() {
+        environment.Analyze = [this](const QString& path) { return gate.analyse(path); };
+    }
+    void TearDown() override {
+        gate.openAll();
+        AppFormTest::TearDown();
+    }
+    Gate gate;
+};
+
 TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
     using testmedia::Generate;
     const QString folder = media.filePath(QStringLiteral("set"));
@@ -123,9 +137,7 @@ TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
     }
 }
 
-TEST_F(AppFormTest, WindowAnswersAndShowsTheWaitingRowWhileItsAnalysisRuns) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, WindowAnswersAndShowsTheWaitingRowWhileItsAnalysisRuns) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(3);
     int ticksWhileWaiting = 0;
@@ -150,9 +162,7 @@ TEST_F(AppFormTest, WindowAnswersAndShowsTheWaitingRowWhileItsAnalysisRuns) {
     EXPECT_TRUE(window.AddFiles1->isEnabled());
 }
 
-TEST_F(AppFormTest, DeletingTheWaitingRowDuringALoadDropsItsResultOnly) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, DeletingTheWaitingRowDuringALoadDropsItsResultOnly) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(6);
     WhileLoading(&window, [&] {
@@ -177,9 +187,7 @@ TEST_F(AppFormTest, DeletingTheWaitingRowDuringALoadDropsItsResultOnly) {
     EXPECT_EQ(captions(), (QStringList{paths[1], paths[3], paths[4], paths[5]}));
 }
 
-TEST_F(AppFormTest, ClearDuringALoadKeepsLoadingTheRestIntoTheRightRows) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, ClearDuringALoadKeepsLoadingTheRestIntoTheRightRows) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(5);
     WhileLoading(&window, [&] {
@@ -196,9 +204,7 @@ TEST_F(AppFormTest, ClearDuringALoadKeepsLoadingTheRestIntoTheRightRows) {
               QStringList{QStringLiteral("p4.mp3|128|44100|16000|Possible|for p4.mp3|50")});
 }
 
-TEST_F(AppFormTest, EscapeStopsALoadAndKeepsTheFinishedRows) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, EscapeStopsALoadAndKeepsTheFinishedRows) {
     const QString folder = media.filePath(QStringLiteral("long"));
     for (int i = 0; i < 8; ++i)
         touch(QStringLiteral("long/t%1.mp3").arg(i));
@@ -231,9 +237,7 @@ TEST_F(AppFormTest, EscapeStopsALoadAndKeepsTheFinishedRows) {
     EXPECT_EQ(window.ListView1->rowCount(), 3);
 }
 
-TEST_F(AppFormTest, StopButtonStopsALoad) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, StopButtonStopsALoad) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(4);
     WhileLoading(&window, [&] {
@@ -248,9 +252,7 @@ TEST_F(AppFormTest, StopButtonStopsALoad) {
     EXPECT_EQ(captions(), QStringList{paths[0]});
 }
 
-TEST_F(AppFormTest, ClosingTheWindowDuringALoadEndsItCleanly) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, ClosingTheWindowDuringALoadEndsItCleanly) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(4);
     WhileLoading(&window, [&] {
@@ -267,9 +269,7 @@ TEST_F(AppFormTest, ClosingTheWindowDuringALoadEndsItCleanly) {
     form.reset(); // and it is destroyed without trouble
 }
 
-TEST_F(AppFormTest, ADropDuringALoadIsLoadedAfterIt) {
-    Gate gate;
-    environment.Analyze = [&](const QString& path) { return gate.analyse(path); };
+TEST_F(GatedLoadTest, ADropDuringALoadIsLoadedAfterIt) {
     const QString dropped = touch(QStringLiteral("late.flac"));
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(2);

@@ -1,6 +1,7 @@
 // Start-up, the menus and the toolbar of the main window.
 #include "AppFormFixture.h"
 #include "app/AppValues.h"
+#include "support/TestMedia.h"
 
 #include <QAction>
 #include <QFile>
@@ -79,21 +80,17 @@ TEST_F(AppFormTest, StartUpReadsTheNamesAndVersionFromTheProgramsVersionBlock) {
 }
 
 TEST_F(AppFormTest, LeftoverProbeSendsTheDataFolderToTheUserDataFolder) {
-    QFile leftover(exeDir.filePath(QStringLiteral("chk.tmp")));
-    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    leftover.close();
+    testmedia::WriteBytes(exeDir.filePath(QStringLiteral("chk.tmp")), {});
     makeForm(false);
     EXPECT_EQ(DataFolder, userData.path() + QStringLiteral("/QUIBLEX/Korvane/"));
     EXPECT_TRUE(QDir(DataFolder).exists());
 }
 
 TEST_F(AppFormTest, InvalidSettingsFileIsDeletedAndTheProgramStarts) {
-    QFile ini(exeDir.filePath(QStringLiteral("settings.ini")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[General]\nx=\xC3\x28\n");
-    ini.close();
+    const QString ini = testmedia::WriteBytes(exeDir.filePath(QStringLiteral("settings.ini")),
+                                              "[General]\nx=\xC3\x28\n");
     TAppForm& window = makeForm();
-    EXPECT_FALSE(QFile::exists(ini.fileName()));
+    EXPECT_FALSE(QFile::exists(ini));
     ASSERT_TRUE(window.SettingsIni);
     EXPECT_TRUE(window.SettingsIni->allKeys().isEmpty());
     EXPECT_TRUE(window.isVisible());

@@ -8,6 +8,7 @@
 #include "translation/FlagComboBox.h"
 #include "translation/Language.h"
 #include "translation/TranslateForm.h"
+#include "support/TestMedia.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -128,10 +129,7 @@ TEST_F(SecondaryWindowsTest, LanguageItemIsShownOnlyWhenThereAreLanguageFiles) {
 }
 
 TEST_F(SecondaryWindowsTest, AboutBoxShowsTheProgramsValuesAndOpensTheLicenseBesideIt) {
-    QFile license(exeDir.filePath(QStringLiteral("license.txt")));
-    ASSERT_TRUE(license.open(QIODevice::WriteOnly));
-    license.write("terms\n");
-    license.close();
+    const QString license = testmedia::WriteBytes(exeDir.filePath(QStringLiteral("license.txt")), "terms\n");
     TAppForm& window = makeForm();
     QString version;
     WhileModal([&] { window.About1->trigger(); },
@@ -143,7 +141,7 @@ TEST_F(SecondaryWindowsTest, AboutBoxShowsTheProgramsValuesAndOpensTheLicenseBes
                    box->close();
                });
     EXPECT_EQ(version, QStringLiteral("Korvane ") + AppVersion);
-    EXPECT_EQ(openedUrls, QList({QUrl::fromLocalFile(license.fileName())}));
+    EXPECT_EQ(openedUrls, QList({QUrl::fromLocalFile(license)}));
 }
 
 TEST_F(SecondaryWindowsTest, ChosenLanguageComesBackAtTheNextStart) {

@@ -2,6 +2,7 @@
 #include "app/AppValues.h"
 #include "app/OnlineHelp.h"
 #include "app/SettingsIni.h"
+#include "support/TestMedia.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -82,10 +83,7 @@ TEST(SettingsIni, InvalidFileIsDeletedValidOneKeptMissingOneNotCreated) {
     }
     EXPECT_FALSE(QFile::exists(path));
 
-    QFile valid(path);
-    ASSERT_TRUE(valid.open(QIODevice::WriteOnly));
-    valid.write("[General]\nname=K\xC3\xB6rvane\n");
-    valid.close();
+    testmedia::WriteBytes(path, "[General]\nname=K\xC3\xB6rvane\n");
     {
         auto store = OpenSettingsIni(path);
         EXPECT_EQ(store->value(QStringLiteral("name")).toString(),
@@ -93,10 +91,7 @@ TEST(SettingsIni, InvalidFileIsDeletedValidOneKeptMissingOneNotCreated) {
     }
     EXPECT_TRUE(QFile::exists(path));
 
-    QFile invalid(path);
-    ASSERT_TRUE(invalid.open(QIODevice::WriteOnly));
-    invalid.write("[General]\nname=K\xF6rvane\n");
-    invalid.close();
+    testmedia::WriteBytes(path, "[General]\nname=K\xF6rvane\n");
     {
         auto store = OpenSettingsIni(path);
         EXPECT_TRUE(store->allKeys().isEmpty());

@@ -91,6 +91,11 @@ QString WriteBytes(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 std::vector<float> SineAtBin(int bin, int sampleRate, int frames, float amplitude) {
     std::vector<float> samples(static_cast<std::size_t>(frames));
     const double frequency = double(bin) * sampleRate / 2048.0;

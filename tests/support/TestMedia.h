@@ -25,6 +25,8 @@ QString WriteWav(const QString& path, const std::vector<float>& samples, int sam
 
 // Writes raw bytes.
 QString WriteBytes(const QString& path, const QByteArray& bytes);
+// A file's bytes; empty when it cannot be read.
+QByteArray ReadAll(const QString& path);
 
 // A full-scale-relative sine at the centre of FFT bin `bin` of a 2048-point FFT.
 std::vector<float> SineAtBin(int bin, int sampleRate, int frames, float amplitude = 1.0f);
