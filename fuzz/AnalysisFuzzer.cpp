@@ -1,7 +1,6 @@
 // Arbitrary bytes as a media file, from memory, through the decoding layer and
 // the whole quality analysis.
 #include "FuzzSupport.h"
-
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 

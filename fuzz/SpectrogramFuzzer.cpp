@@ -1,11 +1,9 @@
 // Arbitrary bytes as a media file, from memory, through the decoding layer and
 // the spectrogram renderer.
 #include "FuzzSupport.h"
-
 #include "analysis/Spectrogram.h"
 
 #include <QImage>
-
 #include <bit>
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include "about/VersionBlock.h"
 
 #include <QtEndian>
-
 #include <stdexcept>
 
 namespace {

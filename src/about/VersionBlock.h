@@ -5,7 +5,6 @@
 #include <QPair>
 #include <QString>
 #include <QStringView>
-
 #include <array>
 #include <optional>
 

@@ -3,7 +3,6 @@
 #include "platform/VersionResource.h"
 
 #include <QtEndian>
-
 #include <array>
 #include <stdexcept>
 

@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <QLocale>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,8 +13,8 @@
 namespace {
 
 constexpr int kBins = 1024;
-constexpr int kAudibleFirst = 10;  // ~215 Hz at 44.1 kHz
-constexpr int kAudibleLast = 300;  // ~6.5 kHz at 44.1 kHz
+constexpr int kAudibleFirst = 10; // ~215 Hz at 44.1 kHz
+constexpr int kAudibleLast = 300; // ~6.5 kHz at 44.1 kHz
 constexpr double kSilentPower = 0.0001;
 
 // Ties go to the even neighbour, as everywhere in the analysis.
@@ -112,7 +111,8 @@ QString VerdictWord(TQualityVerdict verdict) {
     return QStringLiteral("Error");
 }
 
-void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, std::int64_t audibleFrames) {
+void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
+                   std::int64_t audibleFrames) {
     if (audibleFrames <= 0) {
         result.Verdict = qvError;
         result.Reason = QStringLiteral("No usable audio");
@@ -123,7 +123,8 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, st
 
     Spectrum1024 levelDb{};
     for (int b = 0; b < kBins; ++b)
-        levelDb[std::size_t(b)] = 10.0 * std::log10(powerSum[std::size_t(b)] / double(audibleFrames) + 1e-12);
+        levelDb[std::size_t(b)] =
+            10.0 * std::log10(powerSum[std::size_t(b)] / double(audibleFrames) + 1e-12);
 
     Spectrum1024 smoothed{};
     for (int j = 0; j < kBins; ++j)
@@ -173,8 +174,8 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, st
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    const HSTREAM stream = BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_UNICODE);
+    const HSTREAM stream =
+        BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     if (stream == 0) {
         TAudioQualityResult result;
         result.Verdict = qvError;
@@ -189,7 +190,8 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
     });
 }
 
-TAudioQualityResult AnalyzeAudioStream(HSTREAM stream, const std::function<std::int64_t()>& fileSize) {
+TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
+                                       const std::function<std::int64_t()>& fileSize) {
     TAudioQualityResult result;
 
     BASS_CHANNELINFO info{};

@@ -3,7 +3,6 @@
 #include "analysis/BASS.h"
 
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -19,11 +18,11 @@ enum TQualityVerdict : std::uint8_t {
 struct TAudioQualityResult {
     std::uint32_t SampleRate = 0; // Hz as the decoder reports it
     std::int32_t BitrateKbps = 0;
-    float CutoffHz = 0.0f;        // Nyquist when no cutoff is found; 0 on errors
-    bool SharpCutoff = false;     // >= 30 dB drop across the cutoff
+    float CutoffHz = 0.0f;    // Nyquist when no cutoff is found; 0 on errors
+    bool SharpCutoff = false; // >= 30 dB drop across the cutoff
     TQualityVerdict Verdict = qvOk;
-    bool IsSuspicious = false;    // Verdict is qvPossible or qvLikely
-    QString Reason;               // empty for qvOk
+    bool IsSuspicious = false; // Verdict is qvPossible or qvLikely
+    QString Reason;            // empty for qvOk
 };
 
 using Spectrum1024 = std::array<double, 1024>;
@@ -35,7 +34,8 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path);
 // The analysis of a stream the caller has opened (and frees). `fileSize` gives
 // the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
 // a stream that states none; it is called at most once.
-TAudioQualityResult AnalyzeAudioStream(HSTREAM stream, const std::function<std::int64_t()>& fileSize);
+TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
+                                       const std::function<std::int64_t()>& fileSize);
 
 // The rules of the analysis, exposed so each can be checked on its own.
 float ExpectedCutoffHz(std::int32_t bitrateKbps);
@@ -46,7 +46,8 @@ void RaiseVerdict(TAudioQualityResult& result, TQualityVerdict verdict, const QS
 
 // Steps 7 to 17 of the analysis on an accumulated power spectrum: everything
 // after decoding. `result` already holds SampleRate and BitrateKbps.
-void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum, std::int64_t audibleFrames);
+void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
+                   std::int64_t audibleFrames);
 
 // The words the result list and the command-line tool show for a verdict.
 QString VerdictWord(TQualityVerdict verdict);

@@ -131,8 +131,8 @@ protected:
     std::int64_t seekBytes(std::int64_t offset, int whence) override {
         if (whence & AVSEEK_SIZE)
             return std::int64_t(m_size);
-        const std::int64_t target = SeekTarget(offset, whence, std::int64_t(m_position),
-                                               std::int64_t(m_size));
+        const std::int64_t target =
+            SeekTarget(offset, whence, std::int64_t(m_position), std::int64_t(m_size));
         if (target >= 0)
             m_position = std::size_t(target);
         return target;

@@ -4,7 +4,6 @@
 #include "analysis/DecoderInput.h"
 
 #include <QFile>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -139,7 +138,7 @@ std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::
 }
 
 std::unique_ptr<DecoderStream> DecoderStream::openInput(std::unique_ptr<DecoderInput> input,
-                                                       int& error) {
+                                                        int& error) {
     std::unique_ptr<DecoderStream> stream(new DecoderStream);
     error = stream->open(std::move(input));
     if (error != BASS_OK)
@@ -318,9 +317,9 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
         for (int c = 0; c < channels; ++c)
             outPlanes[std::size_t(c)] =
                 reinterpret_cast<std::uint8_t*>(m_planes.data() + std::size_t(c) * count);
-        const int converted = swr_convert(m_swr, outPlanes.data(), count,
-                                          const_cast<const std::uint8_t**>(frame->extended_data),
-                                          count);
+        const int converted =
+            swr_convert(m_swr, outPlanes.data(), count,
+                        const_cast<const std::uint8_t**>(frame->extended_data), count);
         if (converted <= 0) {
             m_pending.resize(start);
             return false;

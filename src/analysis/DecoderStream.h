@@ -4,7 +4,6 @@
 #include "analysis/Fft2048.h"
 
 #include <QByteArray>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,7 +30,8 @@ public:
     // cannot be opened as audio.
     static std::unique_ptr<DecoderStream> openFile(const QString& path, int& error);
     // `data` must outlive the stream.
-    static std::unique_ptr<DecoderStream> openMemory(const void* data, std::size_t size, int& error);
+    static std::unique_ptr<DecoderStream> openMemory(const void* data, std::size_t size,
+                                                     int& error);
 
     ~DecoderStream() override;
 
@@ -50,7 +50,7 @@ private:
     static std::unique_ptr<DecoderStream> openInput(std::unique_ptr<DecoderInput> input,
                                                     int& error);
     int open(std::unique_ptr<DecoderInput> input);
-    bool refill();          // decodes until more mono samples are pending; false at the end
+    bool refill(); // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
     std::optional<double> scanAudioBitrate() const;
 
@@ -65,7 +65,7 @@ private:
     int m_streamIndex = -1;
     bool m_demuxDone = false;
     bool m_decoderDrained = false;
-    int m_failedFrames = 0; // decoding errors since the last frame or packet taken
+    int m_failedFrames = 0;           // decoding errors since the last frame or packet taken
     std::int64_t m_decodedFrames = 0; // sample frames out of the decoder so far
 
     std::uint32_t m_sampleRate = 0;
@@ -75,6 +75,6 @@ private:
 
     std::vector<float> m_pending; // mono samples not yet handed out
     std::size_t m_pendingStart = 0;
-    std::vector<float> m_planes;  // scratch for sample-format conversion
+    std::vector<float> m_planes; // scratch for sample-format conversion
     Fft2048 m_fft;
 };

@@ -28,8 +28,8 @@ public:
 private:
     AVTXContext* m_tx = nullptr;
     void (*m_fn)(AVTXContext*, void*, void*, std::ptrdiff_t) = nullptr;
-    float* m_in = nullptr;      // av_malloc'd: av_tx wants CPU-aligned buffers
+    float* m_in = nullptr; // av_malloc'd: av_tx wants CPU-aligned buffers
     float* m_window = nullptr;
-    float* m_out = nullptr;     // kSize/2 + 1 complex values
+    float* m_out = nullptr; // kSize/2 + 1 complex values
     float m_scale = 0.0f;
 };

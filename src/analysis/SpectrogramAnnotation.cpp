@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
-
 #include <algorithm>
 #include <cmath>
 

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
-
 #include <cstdint>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #include "analysis/SpectrogramLevels.h"
 
 #include <QtGlobal>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -154,8 +153,8 @@ int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, Spectrogra
     while (levels.frames() < plannedFrames) {
         if (BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) == BASS_DATA_ERROR)
             break;
-        loudest = std::max(loudest,
-                           cellOf.mapFrame(magnitudes, levels.appendFrame(), kSpectrogramBins));
+        loudest =
+            std::max(loudest, cellOf.mapFrame(magnitudes, levels.appendFrame(), kSpectrogramBins));
     }
     return loudest;
 }

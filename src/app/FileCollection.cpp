@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <array>
 #include <filesystem>
 #include <set>
@@ -11,8 +10,8 @@
 namespace {
 
 constexpr std::array<const char16_t*, 22> kSupportedExtensions = {
-    u".mp4", u".mkv", u".avi", u".mpg", u".mpeg", u".mov", u".wmv", u".flv",
-    u".f4v", u".mp3", u".wma", u".wav", u".m4a", u".ogg", u".aiff", u".aac",
+    u".mp4", u".mkv",  u".avi", u".mpg", u".mpeg", u".mov",  u".wmv",  u".flv",
+    u".f4v", u".mp3",  u".wma", u".wav", u".m4a",  u".ogg",  u".aiff", u".aac",
     u".ac3", u".eac3", u".mp2", u".wv",  u".webm", u".flac",
 };
 

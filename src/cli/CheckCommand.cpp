@@ -7,7 +7,6 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -36,7 +35,8 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
             } catch (const std::exception& e) {
                 result = TAudioQualityResult{};
                 result.Verdict = qvError;
-                result.Reason = QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
+                result.Reason =
+                    QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
             }
             {
                 std::lock_guard lock(mutex);
@@ -104,7 +104,8 @@ int RunCheckCommand(const QStringList& arguments) {
     else if (formatName == u"jsonl")
         format = OutputFormat::JsonLines;
     else
-        return UsageError(QStringLiteral("unknown format '%1' (use table, csv or jsonl)").arg(formatName));
+        return UsageError(
+            QStringLiteral("unknown format '%1' (use table, csv or jsonl)").arg(formatName));
 
     bool jobsOk = false;
     const int jobs = parser.value(jobsOption).toInt(&jobsOk);
@@ -142,7 +143,8 @@ int RunCheckCommand(const QStringList& arguments) {
         anySuspicious |= result.IsSuspicious;
         ++done;
         if (done < paths.size())
-            progress.show(QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
+            progress.show(
+                QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
     });
     progress.clear();
 

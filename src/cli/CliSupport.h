@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdio>
 
 void PrintText(std::FILE* stream, const QString& text);

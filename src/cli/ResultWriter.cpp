@@ -2,7 +2,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-
 #include <algorithm>
 #include <cmath>
 
@@ -46,10 +45,10 @@ void ResultWriter::write(const QString& line) {
 QString ResultWriter::tableLine(const QString& path, const QString& bitrate,
                                 const QString& sampleRate, const QString& cutoff,
                                 const QString& verdict, const QString& reason) const {
-    QString line = path.leftJustified(m_pathWidth) + QStringLiteral("  ") + bitrate.rightJustified(7) +
-                         QStringLiteral("  ") + sampleRate.rightJustified(11) + QStringLiteral("  ") +
-                         cutoff.rightJustified(6) + QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") +
-                         reason;
+    QString line = path.leftJustified(m_pathWidth) + QStringLiteral("  ") +
+                   bitrate.rightJustified(7) + QStringLiteral("  ") +
+                   sampleRate.rightJustified(11) + QStringLiteral("  ") + cutoff.rightJustified(6) +
+                   QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") + reason;
     while (line.endsWith(u' '))
         line.chop(1);
     return line;
@@ -78,12 +77,11 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r) {
                         cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason));
         break;
     case OutputFormat::Csv:
-        write(QStringList{csvField(path), QString::number(r.BitrateKbps),
-                          QString::number(r.SampleRate), FloatText(r.CutoffHz),
-                          r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
-                          VerdictWord(r.Verdict),
-                          r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"),
-                          csvField(r.Reason)}
+        write(QStringList{
+            csvField(path), QString::number(r.BitrateKbps), QString::number(r.SampleRate),
+            FloatText(r.CutoffHz), r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
+            VerdictWord(r.Verdict),
+            r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"), csvField(r.Reason)}
                   .join(u','));
         break;
     case OutputFormat::JsonLines: {

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdio>
 
 enum class OutputFormat { Table, Csv, JsonLines };

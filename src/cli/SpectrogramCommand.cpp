@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
-
 #include <cstring>
 #include <new>
 #include <optional>

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>

@@ -1,7 +1,6 @@
 #include "platform/LocaleText.h"
 
 #include <QStringDecoder>
-
 #include <langinfo.h>
 
 QString DecodeLocaleText(const QByteArray& bytes, const char* codeset) {

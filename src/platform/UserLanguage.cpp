@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QRegularExpression>
-
 #include <array>
 
 namespace {

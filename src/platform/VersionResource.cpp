@@ -1,12 +1,9 @@
 #include "platform/VersionResource.h"
 
 #include <QFile>
-
 #include <cstring>
-
 #include <gelf.h>
 #include <libelf.h>
-
 #include <memory>
 #include <stdexcept>
 

@@ -1,7 +1,6 @@
 #include "about/VersionBlock.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 namespace {
@@ -28,15 +27,15 @@ TEST(VersionBlock, TextNodeHasTheWindowsLayout) {
 
 TEST(VersionBlock, ChildrenAndBinaryValuesAreAligned) {
     const QByteArray expected = Bytes({
-        0x22, 0x00, 0x03, 0x00, 0x00, 0x00,          // length 34, 3 value bytes, binary
-        'K', 0x00, 'e', 0x00, 'y', 0x00, 0x00, 0x00, // key "Key" and terminator
-        0x00, 0x00,                                  // padding to 16
-        0x01, 0x02, 0x03,                            // value
-        0x00,                                        // padding to 20
-        0x0E, 0x00, 0x01, 0x00, 0x01, 0x00,          // child: length 14, one unit, text
-        'c', 0x00, 0x00, 0x00,                       // key "c" and terminator
-        0x00, 0x00,                                  // padding to 32
-        0x00, 0x00,                                  // empty text: the terminator
+        0x22, 0x00, 0x03, 0x00, 0x00, 0x00,             // length 34, 3 value bytes, binary
+        'K',  0x00, 'e',  0x00, 'y',  0x00, 0x00, 0x00, // key "Key" and terminator
+        0x00, 0x00,                                     // padding to 16
+        0x01, 0x02, 0x03,                               // value
+        0x00,                                           // padding to 20
+        0x0E, 0x00, 0x01, 0x00, 0x01, 0x00,             // child: length 14, one unit, text
+        'c',  0x00, 0x00, 0x00,                         // key "c" and terminator
+        0x00, 0x00,                                     // padding to 32
+        0x00, 0x00,                                     // empty text: the terminator
     });
     const VersionNode node = BinaryNode(QStringLiteral("Key"), Bytes({1, 2, 3}),
                                         {TextNode(QStringLiteral("c"), QString())});
@@ -65,7 +64,8 @@ TEST(VersionBlock, RoundTripAndCaseInsensitivePaths) {
     const VersionNode* company = FindVersionNode(root, u"\\StringFileInfo\\040904e4\\companyname");
     ASSERT_NE(company, nullptr);
     EXPECT_EQ(NodeText(*company), QStringLiteral("Ünïcode © Ltd"));
-    const VersionNode* name = FindVersionNode(root, u"\\STRINGFILEINFO\\040904E4\\OriginalFileName");
+    const VersionNode* name =
+        FindVersionNode(root, u"\\STRINGFILEINFO\\040904E4\\OriginalFileName");
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(NodeText(*name), QStringLiteral("x.exe"));
     EXPECT_EQ(FindVersionNode(root, u"\\StringFileInfo\\040904e4\\Comments"), nullptr);
@@ -90,11 +90,14 @@ TEST(VersionBlock, ParsesVersionNumbers) {
 }
 
 TEST(VersionBlock, MalformedBytesThrow) {
-    const QByteArray good = SerializeVersionNode(TextNode(QStringLiteral("Key"), QStringLiteral("V")));
+    const QByteArray good =
+        SerializeVersionNode(TextNode(QStringLiteral("Key"), QStringLiteral("V")));
     QByteArray tooLong = good;
     tooLong[0] = char(good.size() + 4);
-    QByteArray noTerminator = Bytes({0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 'A', 0x00, 'B', 0x00, 'C', 0x00});
-    QByteArray binaryOverrun = Bytes({0x0C, 0x00, 0x10, 0x00, 0x00, 0x00, 'A', 0x00, 0x00, 0x00, 0, 0});
+    QByteArray noTerminator =
+        Bytes({0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 'A', 0x00, 'B', 0x00, 'C', 0x00});
+    QByteArray binaryOverrun =
+        Bytes({0x0C, 0x00, 0x10, 0x00, 0x00, 0x00, 'A', 0x00, 0x00, 0x00, 0, 0});
     QByteArray badType = good;
     badType[4] = 7;
     const std::pair<const char*, QByteArray> cases[] = {

@@ -8,9 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 namespace {
@@ -18,12 +16,12 @@ namespace {
 using Field = QString TEXEVersionData::*;
 
 const Field kAllFields[] = {
-    &TEXEVersionData::CompanyName,     &TEXEVersionData::FileDescription,
-    &TEXEVersionData::FileVersion,     &TEXEVersionData::InternalName,
-    &TEXEVersionData::LegalCopyright,  &TEXEVersionData::LegalTrademarks,
+    &TEXEVersionData::CompanyName,      &TEXEVersionData::FileDescription,
+    &TEXEVersionData::FileVersion,      &TEXEVersionData::InternalName,
+    &TEXEVersionData::LegalCopyright,   &TEXEVersionData::LegalTrademarks,
     &TEXEVersionData::OriginalFileName, &TEXEVersionData::ProductName,
-    &TEXEVersionData::ProductVersion,  &TEXEVersionData::Comments,
-    &TEXEVersionData::PrivateBuild,    &TEXEVersionData::SpecialBuild,
+    &TEXEVersionData::ProductVersion,   &TEXEVersionData::Comments,
+    &TEXEVersionData::PrivateBuild,     &TEXEVersionData::SpecialBuild,
 };
 
 // A record whose every field is set, to see what a reader touched.
@@ -63,9 +61,9 @@ QByteArray Block(const QList<VersionNode>& tables, std::optional<QByteArray> tra
                                   FixedFileInfoBytes({1, 0, 0, 0}, {1, 0, 0, 0}));
     root.children.append(BinaryNode(QStringLiteral("StringFileInfo"), {}, tables));
     if (translations)
-        root.children.append(BinaryNode(
-            QStringLiteral("VarFileInfo"), {},
-            {BinaryNode(QStringLiteral("Translation"), *translations)}));
+        root.children.append(
+            BinaryNode(QStringLiteral("VarFileInfo"), {},
+                       {BinaryNode(QStringLiteral("Translation"), *translations)}));
     return SerializeVersionNode(root);
 }
 
@@ -96,13 +94,16 @@ TEST(ReadVersionInfo, CliReportsTheVersionOfItsBlock) {
     cli.start(testmedia::CliPath(), {QStringLiteral("--version")});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 0);
-    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("korvane-cli 1.0.0.0\n"));
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()),
+              QStringLiteral("korvane-cli 1.0.0.0\n"));
 }
 
 TEST(ReadVersionInfo, FilesWithoutBlockRaiseBeforeTouchingTheRecord) {
     QTemporaryDir dir;
-    const QString text = testmedia::WriteBytes(dir.filePath(QStringLiteral("notes.txt")), "hello\n");
-    const QString empty = testmedia::WriteBytes(dir.filePath(QStringLiteral("empty")), QByteArray());
+    const QString text =
+        testmedia::WriteBytes(dir.filePath(QStringLiteral("notes.txt")), "hello\n");
+    const QString empty =
+        testmedia::WriteBytes(dir.filePath(QStringLiteral("empty")), QByteArray());
     const QString cases[] = {
         QCoreApplication::applicationFilePath(), // an executable built without a block
         text,
@@ -134,7 +135,7 @@ TEST(ReadVersionBlock, HandMadeBlocks) {
         const char* name;
         QByteArray block;
         bool throws;
-        QString company;  // expected CompanyName ("untouched" when not found)
+        QString company; // expected CompanyName ("untouched" when not found)
         QString product;
     };
     const QString untouched = QStringLiteral("untouched");
@@ -143,11 +144,11 @@ TEST(ReadVersionBlock, HandMadeBlocks) {
         {"empty translation table", Block({us}, QByteArray()), true, untouched, untouched},
         {"translation entry cut short", Block({us}, QByteArray(2, '\x09')), true, untouched,
          untouched},
-        {"first translation names a missing table", Block({us}, Translation(0x0419, 0x04E3)),
-         false, untouched, untouched},
-        {"first translation of two counts", Block({us, german}, Translation(0x0409, 0x04E4) +
-                                                                      Translation(0x0407, 0x04B0)),
-         false, QStringLiteral("US Co"), QStringLiteral("US Product")},
+        {"first translation names a missing table", Block({us}, Translation(0x0419, 0x04E3)), false,
+         untouched, untouched},
+        {"first translation of two counts",
+         Block({us, german}, Translation(0x0409, 0x04E4) + Translation(0x0407, 0x04B0)), false,
+         QStringLiteral("US Co"), QStringLiteral("US Product")},
         {"only the first translation is looked at",
          Block({us, german}, Translation(0x0407, 0x04B0) + Translation(0x0409, 0x04E4)), false,
          QStringLiteral("DE GmbH"), untouched},
@@ -212,27 +213,30 @@ TEST(ReadVersionInfo, HandMadeBlockInAnExecutable) {
     };
     const Case cases[] = {
         {"first translation names a missing table",
-         Block({Table(QStringLiteral("040904E4"), {{QStringLiteral("CompanyName"), QStringLiteral("A")}})},
+         Block({Table(QStringLiteral("040904E4"),
+                      {{QStringLiteral("CompanyName"), QStringLiteral("A")}})},
                Translation(0x0405, 0x04E2)),
          false, QString()},
         {"no translation table",
-         Block({Table(QStringLiteral("040904E4"), {{QStringLiteral("CompanyName"), QStringLiteral("A")}})},
+         Block({Table(QStringLiteral("040904E4"),
+                      {{QStringLiteral("CompanyName"), QStringLiteral("A")}})},
                std::nullopt),
          true, QString()},
         {"another company",
-         Block({Table(QStringLiteral("040904E4"), {{QStringLiteral("CompanyName"), QStringLiteral("B")}})},
+         Block({Table(QStringLiteral("040904E4"),
+                      {{QStringLiteral("CompanyName"), QStringLiteral("B")}})},
                Translation(0x0409, 0x04E4)),
          false, QStringLiteral("B")},
     };
     int index = 0;
     for (const Case& c : cases) {
-        const QString blockFile = testmedia::WriteBytes(
-            dir.filePath(QStringLiteral("block%1.bin").arg(index)), c.block);
+        const QString blockFile =
+            testmedia::WriteBytes(dir.filePath(QStringLiteral("block%1.bin").arg(index)), c.block);
         const QString program = dir.filePath(QStringLiteral("program%1").arg(index++));
         QProcess objcopy;
         objcopy.start(QStringLiteral("objcopy"),
-                      {QStringLiteral("--add-section"),
-                       QStringLiteral(".versioninfo=") + blockFile, base, program});
+                      {QStringLiteral("--add-section"), QStringLiteral(".versioninfo=") + blockFile,
+                       base, program});
         ASSERT_TRUE(objcopy.waitForFinished(30000)) << c.name;
         ASSERT_EQ(objcopy.exitCode(), 0) << c.name << objcopy.readAllStandardError().toStdString();
 

@@ -5,9 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 using namespace testmedia;
@@ -25,8 +23,7 @@ protected:
 } // namespace
 
 TEST_F(AnalyzerEndToEnd, FullBandNoiseAt320IsOk) {
-    const QString mp3 = Generate(path("full.mp3"), kNoise,
-                                 {"-c:a", "libmp3lame", "-b:a", "320k"});
+    const QString mp3 = Generate(path("full.mp3"), kNoise, {"-c:a", "libmp3lame", "-b:a", "320k"});
     const TAudioQualityResult r = AnalyzeAudioQuality(mp3);
     EXPECT_EQ(r.Verdict, qvOk) << r.Reason.toStdString();
     EXPECT_EQ(r.BitrateKbps, 320);
@@ -41,14 +38,15 @@ TEST_F(AnalyzerEndToEnd, Steep16kLowpassAt320IsLikelyAndSharp) {
     EXPECT_EQ(r.Verdict, qvLikely);
     EXPECT_TRUE(r.SharpCutoff);
     EXPECT_NEAR(r.CutoffHz, 16000.0f, 700.0f);
-    EXPECT_TRUE(r.Reason.endsWith(QStringLiteral("expected for 320 kbps (sharp lowpass, typical of re-encoding)")))
+    EXPECT_TRUE(r.Reason.endsWith(
+        QStringLiteral("expected for 320 kbps (sharp lowpass, typical of re-encoding)")))
         << r.Reason.toStdString();
 }
 
 TEST_F(AnalyzerEndToEnd, TranscodeFrom128IsCaught) {
     // Stereo, as music is: a mono 128 kbps stream would keep a full band.
-    const QString source = Generate(path("source128.mp3"), kNoise,
-                                    {"-ac", "2", "-c:a", "libmp3lame", "-b:a", "128k"});
+    const QString source =
+        Generate(path("source128.mp3"), kNoise, {"-ac", "2", "-c:a", "libmp3lame", "-b:a", "128k"});
     const QString transcode = path("transcode320.mp3");
     ASSERT_TRUE(RunFfmpeg({"-i", source, "-c:a", "libmp3lame", "-b:a", "320k", transcode}));
     const TAudioQualityResult r = AnalyzeAudioQuality(transcode);
@@ -81,9 +79,10 @@ TEST_F(AnalyzerEndToEnd, LowSampleRate) {
 }
 
 TEST_F(AnalyzerEndToEnd, SilenceAndDeepToneHaveNoUsableAudio) {
-    const QString silence = Generate(path("silence.wav"), QStringLiteral("anullsrc=r=44100:cl=stereo:d=3"));
-    const QString tone = Generate(path("tone100.flac"), QStringLiteral("sine=f=100:r=44100:d=3"),
-                                  {"-c:a", "flac"});
+    const QString silence =
+        Generate(path("silence.wav"), QStringLiteral("anullsrc=r=44100:cl=stereo:d=3"));
+    const QString tone =
+        Generate(path("tone100.flac"), QStringLiteral("sine=f=100:r=44100:d=3"), {"-c:a", "flac"});
     for (const QString& file : {silence, tone}) {
         const TAudioQualityResult r = AnalyzeAudioQuality(file);
         EXPECT_EQ(r.Verdict, qvError) << file.toStdString();

@@ -1,10 +1,8 @@
-#include "analysis/AudioAnalyzer.h"
 #include "ScriptedSource.h"
+#include "analysis/AudioAnalyzer.h"
 
 #include <QLocale>
-
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -32,7 +30,8 @@ std::vector<double> WorkedExampleProfile(double afterCutoffDb) {
     return db;
 }
 
-ScriptedSource SourceWith(const std::vector<double>& profileDb, double kbps, std::uint32_t rate = 44100) {
+ScriptedSource SourceWith(const std::vector<double>& profileDb, double kbps,
+                          std::uint32_t rate = 44100) {
     ScriptedSource source;
     source.rate = rate;
     source.kbps = kbps;
@@ -46,9 +45,9 @@ const QString kFile = QStringLiteral("/virtual/example.mp3");
 
 TEST(ExpectedCutoffHz, ByBitrate) {
     const std::pair<int, float> cases[] = {
-        {1000, 19000}, {320, 19000}, {319, 18500}, {256, 18500}, {255, 17000}, {192, 17000},
-        {191, 16000},  {160, 16000}, {159, 15000}, {128, 15000}, {127, 0},     {0, 0},
-        {-5, 0},
+        {1000, 19000}, {320, 19000}, {319, 18500}, {256, 18500}, {255, 17000},
+        {192, 17000},  {191, 16000}, {160, 16000}, {159, 15000}, {128, 15000},
+        {127, 0},      {0, 0},       {-5, 0},
     };
     for (auto [kbps, expected] : cases)
         EXPECT_EQ(ExpectedCutoffHz(kbps), expected) << kbps;
@@ -62,9 +61,8 @@ TEST(BandMeanDb, MeansAndClamps) {
         int first, last;
         double mean;
     } cases[] = {
-        {10, 20, 15.0},     {-4, 4, 2.0},       {1019, 1027, 1021.0},
-        {-10, -1, 0.0},     {1030, 1040, 0.0},  {5, 4, 0.0},
-        {7, 7, 7.0},
+        {10, 20, 15.0},    {-4, 4, 2.0}, {1019, 1027, 1021.0}, {-10, -1, 0.0},
+        {1030, 1040, 0.0}, {5, 4, 0.0},  {7, 7, 7.0},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(BandMeanDb(s, c.first, c.last), c.mean) << c.first << ".." << c.last;
@@ -116,9 +114,9 @@ TEST(RaiseVerdict, OnlyAHigherVerdictReplaces) {
         TQualityVerdict end;
         const char* reason;
     } cases[] = {
-        {qvOk, qvPossible, qvPossible, "new"},    {qvPossible, qvPossible, qvPossible, "old"},
-        {qvPossible, qvLikely, qvLikely, "new"},  {qvLikely, qvPossible, qvLikely, "old"},
-        {qvError, qvLikely, qvError, "old"},      {qvOk, qvOk, qvOk, "old"},
+        {qvOk, qvPossible, qvPossible, "new"},   {qvPossible, qvPossible, qvPossible, "old"},
+        {qvPossible, qvLikely, qvLikely, "new"}, {qvLikely, qvPossible, qvLikely, "old"},
+        {qvError, qvLikely, qvError, "old"},     {qvOk, qvOk, qvOk, "old"},
     };
     for (const Case& c : cases) {
         TAudioQualityResult r;
@@ -139,8 +137,9 @@ TEST(AnalyzeAudioQuality, WorkedExample) {
     EXPECT_TRUE(r.SharpCutoff);
     EXPECT_EQ(r.Verdict, qvLikely);
     EXPECT_TRUE(r.IsSuspicious);
-    EXPECT_EQ(r.Reason, QStringLiteral("Cutoff 16.0 kHz is below the ~19.0 kHz expected for 320 kbps "
-                                       "(sharp lowpass, typical of re-encoding)"));
+    EXPECT_EQ(r.Reason,
+              QStringLiteral("Cutoff 16.0 kHz is below the ~19.0 kHz expected for 320 kbps "
+                             "(sharp lowpass, typical of re-encoding)"));
 }
 
 TEST(AnalyzeAudioQuality, WorkedExampleReadAs128KbpsIsOk) {
@@ -156,7 +155,8 @@ TEST(AnalyzeAudioQuality, ReasonUsesTheUsersDecimalSeparator) {
     ScopedScriptedFile file(kFile, SourceWith(WorkedExampleProfile(-115.0), 320.0));
     const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
     QLocale::setDefault(QLocale::c());
-    EXPECT_TRUE(r.Reason.startsWith(QStringLiteral("Cutoff 16,0 kHz is below the ~19,0 kHz"))) << r.Reason.toStdString();
+    EXPECT_TRUE(r.Reason.startsWith(QStringLiteral("Cutoff 16,0 kHz is below the ~19,0 kHz")))
+        << r.Reason.toStdString();
 }
 
 // Grades of a cutoff below the expectation: a linear ramp from -45 dB down to
@@ -191,8 +191,9 @@ TEST(AnalyzeAudioQuality, GradeTable) {
         EXPECT_EQ(r.SharpCutoff, c.sharp) << c.what << " cutoff " << r.CutoffHz;
         EXPECT_EQ(r.Verdict, c.verdict) << c.what << " cutoff " << r.CutoffHz;
         if (c.verdict == qvPossible || c.verdict == qvLikely) {
-            EXPECT_TRUE(r.Reason.endsWith(c.sharp ? QStringLiteral("(sharp lowpass, typical of re-encoding)")
-                                                  : QStringLiteral("(gradual roll-off, may be source-limited)")))
+            EXPECT_TRUE(r.Reason.endsWith(
+                c.sharp ? QStringLiteral("(sharp lowpass, typical of re-encoding)")
+                        : QStringLiteral("(gradual roll-off, may be source-limited)")))
                 << c.what;
         }
     }
@@ -212,7 +213,8 @@ TEST(AnalyzeAudioQuality, SampleRateRules) {
     };
     for (const Case& c : cases) {
         // Flat full-band noise: no cutoff, so only the sample rate can count.
-        ScopedScriptedFile file(kFile, SourceWith(std::vector<double>(1024, -50.0), c.kbps, c.rate));
+        ScopedScriptedFile file(kFile,
+                                SourceWith(std::vector<double>(1024, -50.0), c.kbps, c.rate));
         const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
         EXPECT_EQ(r.Verdict, c.verdict) << c.rate;
         EXPECT_EQ(r.Reason, QString::fromLatin1(c.reason)) << c.rate;
@@ -227,8 +229,8 @@ TEST(AnalyzeAudioQuality, LowSampleRateReasonStaysUnlessLikely) {
         TQualityVerdict verdict;
         bool lowRateReason;
     } cases[] = {
-        {900, 300, qvPossible, true},  // gradual, within 4 kHz: Possible, first reason stays
-        {300, 20, qvLikely, false},    // sharp: Likely replaces it
+        {900, 300, qvPossible, true}, // gradual, within 4 kHz: Possible, first reason stays
+        {300, 20, qvLikely, false},   // sharp: Likely replaces it
     };
     for (const Case& c : cases) {
         std::vector<double> db(1024, -118.0);

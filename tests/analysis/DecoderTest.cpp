@@ -3,11 +3,9 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace testmedia;
 
@@ -16,7 +14,8 @@ namespace {
 // Opens a stream and frees it when the test is done with it.
 struct Stream {
     explicit Stream(const QString& path)
-        : handle(BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE)),
+        : handle(
+              BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE)),
           error(BASS_ErrorGetCode()) {}
     ~Stream() {
         if (handle)
@@ -133,14 +132,19 @@ TEST_F(DecoderTest, BitrateOfAVideoIsItsSoundsAlone) {
         QStringList audio;
         double low, high;
     } cases[] = {
-        {"aac.mp4", {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")}, 100, 140},
+        {"aac.mp4",
+         {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"),
+          QStringLiteral("128k")},
+         100,
+         140},
         {"flac.mkv", {QStringLiteral("-c:a"), QStringLiteral("flac")}, 50, 900},
     };
     for (const Case& c : cases) {
         const QString file = path(QString::fromLatin1(c.name));
-        ASSERT_TRUE(RunFfmpeg(video + QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"),
-                                                   QStringLiteral("-i"),
-                                                   QStringLiteral("anoisesrc=d=3:r=44100:a=0.05")} +
+        ASSERT_TRUE(RunFfmpeg(video +
+                              QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                          QStringLiteral("-i"),
+                                          QStringLiteral("anoisesrc=d=3:r=44100:a=0.05")} +
                               QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
                                           QStringLiteral("-b:v"), QStringLiteral("4M")} +
                               c.audio + QStringList{file}));
@@ -237,7 +241,8 @@ TEST_F(DecoderTest, OpensFromMemory) {
     QFile file(wav);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const HSTREAM h = BASS_StreamCreateFile(TRUE, bytes.constData(), 0, QWORD(bytes.size()), BASS_STREAM_DECODE);
+    const HSTREAM h =
+        BASS_StreamCreateFile(TRUE, bytes.constData(), 0, QWORD(bytes.size()), BASS_STREAM_DECODE);
     ASSERT_NE(h, 0u);
     EXPECT_EQ(CountFrames(h), 2);
     EXPECT_TRUE(BASS_StreamFree(h));

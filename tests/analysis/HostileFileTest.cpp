@@ -1,7 +1,6 @@
 // Hostile files on disk: things that are not regular files, files that change
 // or vanish while they are read, and a sparse file of 4 GB.
 #include "HostileMedia.h"
-
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 #include "analysis/DecoderInput.h"
@@ -13,12 +12,10 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -99,13 +96,15 @@ TEST_F(HostileFiles, FolderScanSkipsWhatIsNotARegularFile) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.mp3"))).constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.flac"))));
     ASSERT_TRUE(QFile::link(path(QStringLiteral("song.mp3")), path(QStringLiteral("link.mp3"))));
-    ASSERT_TRUE(QFile::link(path(QStringLiteral("gone.mp3")), path(QStringLiteral("dangling.mp3"))));
+    ASSERT_TRUE(
+        QFile::link(path(QStringLiteral("gone.mp3")), path(QStringLiteral("dangling.mp3"))));
     QStringList found;
     ScanFolder(dir.path(), found);
     found.sort();
     // A dangling link still gets its row: its error tells the user something is missing.
-    EXPECT_EQ(found, (QStringList{path(QStringLiteral("dangling.mp3")), path(QStringLiteral("link.mp3")),
-                                  path(QStringLiteral("song.mp3"))}));
+    EXPECT_EQ(found,
+              (QStringList{path(QStringLiteral("dangling.mp3")), path(QStringLiteral("link.mp3")),
+                           path(QStringLiteral("song.mp3"))}));
 }
 
 TEST_F(HostileFiles, PathThatStopsExistingAfterTheScan) {
@@ -122,7 +121,8 @@ TEST_F(HostileFiles, PathThatStopsExistingAfterTheScan) {
 TEST_F(HostileFiles, FileRemovedWhileOpenIsReadToItsEnd) {
     const QString file = mp3(QStringLiteral("removed.mp3"), 4);
     const int full = CountFrames(file);
-    const HSTREAM h = BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    const HSTREAM h =
+        BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(QFile::remove(file));
     float frame[1024];
@@ -143,7 +143,8 @@ TEST_F(HostileFiles, FileThatGrowsOrShrinksWhileRead) {
 
     for (const bool grow : {true, false}) {
         WriteBytes(file, original);
-        const HSTREAM h = BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+        const HSTREAM h =
+            BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
         ASSERT_NE(h, 0u);
         float frame[1024];
         int frames = 0;
@@ -198,7 +199,8 @@ TEST_F(HostileFiles, SparseFileOfFourGigabytes) {
     // looks for more chunks after the data, 8 bytes at a time, before the
     // first packet is read.
     const QString song = mp3(QStringLiteral("song.mp3"), 2);
-    const QString tone = WriteWav(path(QStringLiteral("tone.wav")), SineAtBin(100, 44100, 44100, 0.5f), 44100);
+    const QString tone =
+        WriteWav(path(QStringLiteral("tone.wav")), SineAtBin(100, 44100, 44100, 0.5f), 44100);
     for (const QString& source : {song, tone}) {
         const QString padded = PadSparse(source, source + QStringLiteral(".padded"));
         ASSERT_FALSE(padded.isEmpty());

@@ -2,7 +2,6 @@
 // encoders, then patched byte by byte. The analysis must stay within what the
 // real audio needs and report a sound result or a clean error.
 #include "HostileMedia.h"
-
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 #include "analysis/DecoderStream.h"
@@ -11,12 +10,10 @@
 
 #include <QImage>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <bit>
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 #include <limits>
 #include <sys/resource.h>
 
@@ -76,7 +73,8 @@ TEST_F(HostileHeaders, WavFormatFieldsOutsideTheLimitsAreRefused) {
              PutLE32(b, kWavByteRate, 40'000'000);
          },
          BASS_ERROR_FORMAT},
-        {"rate-768001.wav", [](QByteArray& b) { PutLE32(b, kWavRate, 768'001); }, BASS_ERROR_FORMAT},
+        {"rate-768001.wav", [](QByteArray& b) { PutLE32(b, kWavRate, 768'001); },
+         BASS_ERROR_FORMAT},
         {"channels-0.wav", [](QByteArray& b) { PutLE16(b, kWavChannels, 0); }, BASS_ERROR_FORMAT},
         {"unknown-codec.wav", [](QByteArray& b) { PutLE16(b, kWavFormatTag, 0x2345); },
          BASS_ERROR_CODEC},
@@ -95,15 +93,18 @@ TEST_F(HostileHeaders, WavFormatFieldsOutsideTheLimitsAreRefused) {
 
 TEST_F(HostileHeaders, ChannelAndRateLimitsAreInclusive) {
     // 64 channels and 768 kHz are real (if rare) recordings; one more is not.
-    const TAudioQualityResult many = AnalyzeAudioQuality(wav(QStringLiteral("64ch.wav"), 44100, 64, 8192));
+    const TAudioQualityResult many =
+        AnalyzeAudioQuality(wav(QStringLiteral("64ch.wav"), 44100, 64, 8192));
     EXPECT_NE(many.Verdict, qvError) << many.Reason.toStdString();
     EXPECT_EQ(many.SampleRate, 44100u);
 
-    const TAudioQualityResult fast = AnalyzeAudioQuality(wav(QStringLiteral("768k.wav"), 768000, 1, 16384));
+    const TAudioQualityResult fast =
+        AnalyzeAudioQuality(wav(QStringLiteral("768k.wav"), 768000, 1, 16384));
     EXPECT_NE(fast.Verdict, qvError) << fast.Reason.toStdString();
     EXPECT_EQ(fast.SampleRate, 768000u);
 
-    const TAudioQualityResult tooMany = AnalyzeAudioQuality(wav(QStringLiteral("65ch.wav"), 44100, 65, 4096));
+    const TAudioQualityResult tooMany =
+        AnalyzeAudioQuality(wav(QStringLiteral("65ch.wav"), 44100, 65, 4096));
     EXPECT_EQ(tooMany.Reason, CannotOpen(BASS_ERROR_FORMAT));
 }
 
@@ -113,9 +114,9 @@ TEST_F(HostileHeaders, UnusualSampleFormatsDecodeToTheirSound) {
         const char* name;
         const char* codec;
     } cases[] = {
-        {"u8.wav", "pcm_u8"},         {"s24.wav", "pcm_s24le"},     {"s32.wav", "pcm_s32le"},
-        {"s64.wav", "pcm_s64le"},     {"f64.wav", "pcm_f64le"},     {"alaw.wav", "pcm_alaw"},
-        {"mulaw.wav", "pcm_mulaw"},   {"ima.wav", "adpcm_ima_wav"}, {"s16be.aiff", "pcm_s16be"},
+        {"u8.wav", "pcm_u8"},       {"s24.wav", "pcm_s24le"},     {"s32.wav", "pcm_s32le"},
+        {"s64.wav", "pcm_s64le"},   {"f64.wav", "pcm_f64le"},     {"alaw.wav", "pcm_alaw"},
+        {"mulaw.wav", "pcm_mulaw"}, {"ima.wav", "adpcm_ima_wav"}, {"s16be.aiff", "pcm_s16be"},
         {"s8.aiff", "pcm_s8"},
     };
     for (const Case& c : cases) {
@@ -123,8 +124,8 @@ TEST_F(HostileHeaders, UnusualSampleFormatsDecodeToTheirSound) {
         ASSERT_TRUE(RunFfmpeg({QStringLiteral("-i"), source, QStringLiteral("-c:a"),
                                QString::fromLatin1(c.codec), file}))
             << c.name;
-        const HSTREAM h = BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0,
-                                                BASS_STREAM_DECODE | BASS_UNICODE);
+        const HSTREAM h =
+            BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
         ASSERT_NE(h, 0u) << c.name << " error " << BASS_ErrorGetCode();
         float frame[1024];
         ASSERT_NE(BASS_ChannelGetData(h, frame, BASS_DATA_FFT2048), BASS_DATA_ERROR) << c.name;
@@ -223,13 +224,15 @@ TEST_F(HostileHeaders, DamageHalfWayKeepsWhatDecodes) {
         ASSERT_GT(full, 100) << c.name;
         const QByteArray bytes = ReadAll(whole);
 
-        const QString cut = WriteBytes(path(QStringLiteral("cut-") + name), bytes.left(bytes.size() / 2));
+        const QString cut =
+            WriteBytes(path(QStringLiteral("cut-") + name), bytes.left(bytes.size() / 2));
         const TAudioQualityResult cutResult = AnalyzeAudioQuality(cut);
         if (c.truncatedOpens) {
             const int frames = CountFrames(cut);
             EXPECT_GE(frames, full * 30 / 100) << c.name; // headers take their share of bytes
             EXPECT_LE(frames, full * 65 / 100) << c.name;
-            EXPECT_NE(cutResult.Verdict, qvError) << c.name << ": " << cutResult.Reason.toStdString();
+            EXPECT_NE(cutResult.Verdict, qvError)
+                << c.name << ": " << cutResult.Reason.toStdString();
         } else {
             EXPECT_EQ(cutResult.Reason, CannotOpen(BASS_ERROR_FILEFORM)) << c.name;
         }
@@ -241,7 +244,8 @@ TEST_F(HostileHeaders, DamageHalfWayKeepsWhatDecodes) {
         EXPECT_GE(frames, full * 70 / 100) << c.name << ": decoding goes on after the damage";
         EXPECT_LE(frames, full + 2) << c.name;
         const TAudioQualityResult brokenResult = AnalyzeAudioQuality(broken);
-        EXPECT_NE(brokenResult.Verdict, qvError) << c.name << ": " << brokenResult.Reason.toStdString();
+        EXPECT_NE(brokenResult.Verdict, qvError)
+            << c.name << ": " << brokenResult.Reason.toStdString();
 
         // A third of the file lost: the sound on both sides of it still counts.
         QByteArray ruined = bytes;
@@ -256,8 +260,9 @@ TEST_F(HostileHeaders, DamageHalfWayKeepsWhatDecodes) {
 // decoded whole: the limit on sound per byte read sits above it.
 TEST_F(HostileHeaders, CompactSilenceIsDecodedWhole) {
     constexpr int kFrames = 48000 * 600;
-    const QString flac = Generate(path("silence.flac"), QStringLiteral("anullsrc=r=48000:cl=stereo:d=600"),
-                                  {"-c:a", "flac", "-frame_size", "65535"});
+    const QString flac =
+        Generate(path("silence.flac"), QStringLiteral("anullsrc=r=48000:cl=stereo:d=600"),
+                 {"-c:a", "flac", "-frame_size", "65535"});
     ASSERT_GT(kFrames / ReadAll(flac).size(), 1000) << "sample frames per byte";
     EXPECT_EQ(CountFrames(flac), (kFrames + 2047) / 2048);
 }
@@ -273,7 +278,8 @@ TEST_F(HostileHeaders, NonFiniteFloatSamplesAreSilenced) {
         samples[i] = poison[(i / 97) % 4];
     const QString file = WriteWav(path(QStringLiteral("poisoned.wav")), samples, 44100, 1, true);
 
-    const HSTREAM h = BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    const HSTREAM h =
+        BASS_StreamCreateFile(FALSE, file.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     ASSERT_NE(h, 0u);
     float frame[1024];
     int frames = 0;
@@ -302,11 +308,12 @@ TEST_F(HostileHeaders, ProbingOpensAudioDecodersOnly) {
         EXPECT_FALSE(allowed.contains(QString::fromLatin1(picture))) << picture;
 
     const QString film = path(QStringLiteral("film.mkv"));
-    ASSERT_TRUE(RunFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc=d=2:s=320x240:r=25"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=f=1000:r=44100:d=2"), QStringLiteral("-c:v"),
-                           QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"), film}));
+    ASSERT_TRUE(
+        RunFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("testsrc=d=2:s=320x240:r=25"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("sine=f=1000:r=44100:d=2"), QStringLiteral("-c:v"),
+                   QStringLiteral("mjpeg"), QStringLiteral("-c:a"), QStringLiteral("flac"), film}));
     EXPECT_EQ(CountFrames(film), (2 * 44100 + 2047) / 2048);
 }
 

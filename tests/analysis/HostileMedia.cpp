@@ -3,7 +3,6 @@
 #include "analysis/BASS.h"
 
 #include <QFile>
-
 #include <array>
 
 namespace hostile {

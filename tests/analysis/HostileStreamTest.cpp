@@ -2,13 +2,11 @@
 // the analysis must give a clean error or a bounded, well-formed result.
 #include "HostileMedia.h"
 #include "ScriptedSource.h"
-
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {
@@ -48,7 +46,7 @@ TEST(HostileStreams, ChannelCountsOfZeroAndSixtyFour) {
     for (const int channels : {0, 64}) {
         ScriptedSource source = Broadband();
         source.channelCount = channels;
-        source.kbps.reset();                   // the bitrate must come from the length
+        source.kbps.reset(); // the bitrate must come from the length
         source.frames = 20 * 2048;
         ScopedScriptedFile file(kFile, source); // the virtual file has no size: -1
         const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
@@ -85,7 +83,8 @@ TEST(HostileStreams, ClaimedLengthNearTheLimitDoesNotWrap) {
     source.framesDelivered = &delivered;
     ScopedScriptedFile file(kFile, source);
 
-    const HSTREAM h = BASS_StreamCreateFile(FALSE, kFile.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    const HSTREAM h =
+        BASS_StreamCreateFile(FALSE, kFile.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     ASSERT_NE(h, 0u);
     const QWORD bytes = BASS_ChannelGetLength(h, BASS_POS_BYTE);
     EXPECT_EQ(bytes, QWORD(std::numeric_limits<std::int64_t>::max()) / 4 * 4);

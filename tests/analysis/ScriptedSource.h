@@ -3,7 +3,6 @@
 #include "analysis/ChannelSource.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -15,9 +14,9 @@ public:
     std::uint32_t rate = 44100;
     int channelCount = 2;
     std::optional<double> kbps = 320.0;
-    std::optional<std::int64_t> frames;   // claimed length in sample frames
+    std::optional<std::int64_t> frames;      // claimed length in sample frames
     std::vector<std::vector<float>> spectra; // one 1024-bin frame each, delivered in order
-    int* framesDelivered = nullptr;       // optional counter for the test
+    int* framesDelivered = nullptr;          // optional counter for the test
 
     std::uint32_t sampleRate() const override { return rate; }
     int channels() const override { return channelCount; }

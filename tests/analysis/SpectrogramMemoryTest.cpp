@@ -9,12 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
-
-#include <gtest/gtest.h>
-
-#include <malloc.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
+#include <malloc.h>
 
 using namespace testmedia;
 
@@ -46,7 +43,8 @@ std::size_t HeapInUse() {
 
 // A FLAC file of ten seconds whose stream header claims ten hours.
 QString MakeLyingFlac(const QString& path) {
-    Generate(path, QStringLiteral("sine=f=1000:d=10:r=44100"), {QStringLiteral("-c:a"), QStringLiteral("flac")});
+    Generate(path, QStringLiteral("sine=f=1000:d=10:r=44100"),
+             {QStringLiteral("-c:a"), QStringLiteral("flac")});
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
         return path;
@@ -116,13 +114,14 @@ TEST(SpectrogramMemory, RenderingALyingStreamStaysSmall) {
         GTEST_SKIP() << "this heap is invisible to mallinfo2";
     const QString path = QStringLiteral("/scripted/claims-ten-hours.mp3");
     std::size_t peak = 0;
-    SetChannelSourceFactoryForTesting([&](const QString& requested) -> std::unique_ptr<ChannelSource> {
-        if (requested != path)
-            return nullptr;
-        auto source = std::make_unique<LyingSource>();
-        source->peakHeap = &peak;
-        return source;
-    });
+    SetChannelSourceFactoryForTesting(
+        [&](const QString& requested) -> std::unique_ptr<ChannelSource> {
+            if (requested != path)
+                return nullptr;
+            auto source = std::make_unique<LyingSource>();
+            source->peakHeap = &peak;
+            return source;
+        });
     const std::size_t before = HeapInUse();
     QImage picture;
     RenderSpectrogram(path, picture);

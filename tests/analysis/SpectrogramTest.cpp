@@ -1,18 +1,17 @@
 // The spectrogram picture: palette, level mapping, orientation, the display
 // floor and range, how much of a stream is read, and the failures that must
 // leave the caller's picture alone.
+#include "analysis/Spectrogram.h"
+
 #include "ScriptedSource.h"
 #include "analysis/BASS.h"
-#include "analysis/Spectrogram.h"
 #include "analysis/SpectrogramLevels.h"
 #include "support/TestMedia.h"
 
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace testmedia;
 
@@ -123,9 +122,9 @@ TEST(SpectrogramPalette, SampleEntries) {
     const struct {
         int index, red, green, blue;
     } cases[] = {
-        {0, 0, 0, 0},        {30, 15, 0, 55},      {60, 30, 0, 110},
-        {90, 100, 10, 115},  {120, 170, 20, 120},  {150, 205, 55, 70},
-        {180, 240, 90, 20},  {230, 255, 220, 60},  {255, 255, 255, 255},
+        {0, 0, 0, 0},       {30, 15, 0, 55},     {60, 30, 0, 110},
+        {90, 100, 10, 115}, {120, 170, 20, 120}, {150, 205, 55, 70},
+        {180, 240, 90, 20}, {230, 255, 220, 60}, {255, 255, 255, 255},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PaletteEntry(c.index), (Bgr{c.blue, c.green, c.red})) << "index " << c.index;
@@ -152,9 +151,9 @@ TEST(SpectrogramCell, LevelsMapFromMinus120To0Decibels) {
         float magnitude;
         int cell;
     } cases[] = {
-        {0.0f, 0},   {1e-6f, 0},    {3e-6f, 20},  {1e-5f, 43},  {0.001f, 128}, {0.01f, 170},
-        {0.25f, 229}, {0.5f, 242},  {1.0f, 255},  {2.0f, 255},  {inf, 255},    {nan, 0},
-        {-1.0f, 0},
+        {0.0f, 0},    {1e-6f, 0},   {3e-6f, 20}, {1e-5f, 43}, {0.001f, 128},
+        {0.01f, 170}, {0.25f, 229}, {0.5f, 242}, {1.0f, 255}, {2.0f, 255},
+        {inf, 255},   {nan, 0},     {-1.0f, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SpectrogramCellValue(c.magnitude), c.cell) << c.magnitude;
@@ -176,7 +175,8 @@ TEST(SpectrogramCell, FastMapperAgreesWithTheLogarithm) {
             (SpectrogramCellValue(floatOf(middle)) >= cell ? high : low) = middle;
         }
         for (std::uint32_t bits = high - 2; bits <= high + 2; ++bits)
-            ASSERT_EQ(mapper(floatOf(bits)), SpectrogramCellValue(floatOf(bits))) << "cell " << cell;
+            ASSERT_EQ(mapper(floatOf(bits)), SpectrogramCellValue(floatOf(bits)))
+                << "cell " << cell;
     }
     for (std::uint32_t bits = bitsOf(1e-7f); bits <= bitsOf(8.0f); bits += 211) {
         const float m = floatOf(bits);

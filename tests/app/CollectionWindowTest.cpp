@@ -15,7 +15,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <QtEndian>
-
 #include <sys/stat.h>
 
 TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
@@ -140,8 +139,9 @@ TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
     ASSERT_TRUE(QDir().mkpath(folder));
     touch(QStringLiteral("damaged/notes.mp3"), "not sound");
     touch(QStringLiteral("damaged/empty.flac"));
-    QByteArray wav = testmedia::ReadAll(testmedia::WriteWav(
-        media.filePath(QStringLiteral("source.wav")), testmedia::SineAtBin(100, 44100, 8192), 44100));
+    QByteArray wav =
+        testmedia::ReadAll(testmedia::WriteWav(media.filePath(QStringLiteral("source.wav")),
+                                               testmedia::SineAtBin(100, 44100, 8192), 44100));
     qToLittleEndian<quint32>(10'000'000, wav.data() + 24); // the sample rate field
     touch(QStringLiteral("damaged/rate.wav"), wav);
     const QString whole = testmedia::Generate(media.filePath(QStringLiteral("whole.mp3")),

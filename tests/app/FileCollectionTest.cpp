@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -26,11 +24,21 @@ QStringList Relative(const QStringList& paths, const QString& root) {
 
 TEST(IsSupportedFile, Extensions) {
     const std::pair<const char*, bool> cases[] = {
-        {"Song.MP3", true},         {"a.flac", true},          {"clip.MkV", true},
-        {"x.eac3", true},           {"x.webm", true},          {"x.wv", true},
-        {"song.opus", false},       {"notes.txt", false},      {"song.mp3 ", false},
-        {"noextension", false},     {".mp3", true},            {"/music/album.flac/track", false},
-        {"/music/a.b/track.aiff", true}, {"archive.mp3.zip", false}, {"x.", false},
+        {"Song.MP3", true},
+        {"a.flac", true},
+        {"clip.MkV", true},
+        {"x.eac3", true},
+        {"x.webm", true},
+        {"x.wv", true},
+        {"song.opus", false},
+        {"notes.txt", false},
+        {"song.mp3 ", false},
+        {"noextension", false},
+        {".mp3", true},
+        {"/music/album.flac/track", false},
+        {"/music/a.b/track.aiff", true},
+        {"archive.mp3.zip", false},
+        {"x.", false},
     };
     for (auto [name, expected] : cases)
         EXPECT_EQ(IsSupportedFile(QString::fromUtf8(name)), expected) << name;
@@ -79,8 +87,9 @@ TEST(ScanFolder, MissingEmptyAndUnreadableFoldersAddNothing) {
         Touch(dir.filePath(QStringLiteral("locked/x.mp3")));
         QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFileDevice::Permissions{});
         ScanFolder(dir.path(), found);
-        QFile::setPermissions(dir.filePath(QStringLiteral("locked")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.filePath(QStringLiteral("locked")), QFileDevice::ReadOwner |
+                                                                          QFileDevice::WriteOwner |
+                                                                          QFileDevice::ExeOwner);
         EXPECT_TRUE(found.isEmpty());
     }
 }
@@ -92,10 +101,12 @@ TEST(ScanFolder, FollowsFolderLinksButEndsLoops) {
     Touch(root + QStringLiteral("/music/album/t.mp3"));
     Touch(root + QStringLiteral("/elsewhere.flac"));
     // A link back to an ancestor, and a link to a folder outside the scanned tree.
-    ASSERT_TRUE(QFile::link(root + QStringLiteral("/music"), root + QStringLiteral("/music/album/loop")));
+    ASSERT_TRUE(
+        QFile::link(root + QStringLiteral("/music"), root + QStringLiteral("/music/album/loop")));
     QDir(root).mkpath(QStringLiteral("outside"));
     Touch(root + QStringLiteral("/outside/o.wav"));
-    ASSERT_TRUE(QFile::link(root + QStringLiteral("/outside"), root + QStringLiteral("/music/linked")));
+    ASSERT_TRUE(
+        QFile::link(root + QStringLiteral("/outside"), root + QStringLiteral("/music/linked")));
 
     QStringList found;
     ScanFolder(root + QStringLiteral("/music"), found);

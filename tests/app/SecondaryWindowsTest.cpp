@@ -5,10 +5,10 @@
 #include "about/AboutBox.h"
 #include "app/AppValues.h"
 #include "feedback/FeedbackForm.h"
+#include "support/TestMedia.h"
 #include "translation/FlagComboBox.h"
 #include "translation/Language.h"
 #include "translation/TranslateForm.h"
-#include "support/TestMedia.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -129,7 +129,8 @@ TEST_F(SecondaryWindowsTest, LanguageItemIsShownOnlyWhenThereAreLanguageFiles) {
 }
 
 TEST_F(SecondaryWindowsTest, AboutBoxShowsTheProgramsValuesAndOpensTheLicenseBesideIt) {
-    const QString license = testmedia::WriteBytes(exeDir.filePath(QStringLiteral("license.txt")), "terms\n");
+    const QString license =
+        testmedia::WriteBytes(exeDir.filePath(QStringLiteral("license.txt")), "terms\n");
     TAppForm& window = makeForm();
     QString version;
     WhileModal([&] { window.About1->trigger(); },

@@ -7,7 +7,10 @@ TEST(TrimControl, SpacesAndControlCharactersAtBothEnds) {
         {"", ""},
         {"  a b  ", "a b"},
         {"\t\r\n1031\x01\x1F", "1031"},
-        {"\x7F" "a", "\x7F" "a"},  // DEL is above U+0020
+        {"\x7F"
+         "a",
+         "\x7F"
+         "a"}, // DEL is above U+0020
         {QString(QChar(0x00A0)) + "a", QString(QChar(0x00A0)) + "a"},
         {" \t ", ""},
     };

@@ -1,7 +1,7 @@
 // The main window's update check against the reference vendor server: the
 // timer starts it, the switch waits for it, and a newer version is announced.
-#include "AppFormFixture.h"
 #include "../services/VendorServerProcess.h"
+#include "AppFormFixture.h"
 #include "services/NewVersionNotice.h"
 #include "services/UpdateCheck.h"
 

@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
 using namespace testmedia;
@@ -25,7 +23,8 @@ std::vector<float> BinComb(int lastBin, int sampleRate, double seconds, float am
         state = state * 1664525u + 1013904223u;
         const double phase = 2.0 * std::numbers::pi * (state >> 8) / double(1u << 24);
         for (int n = 0; n < 2048; ++n)
-            period[n] += float(amplitude * std::sin(2.0 * std::numbers::pi * bin * n / 2048.0 + phase));
+            period[n] +=
+                float(amplitude * std::sin(2.0 * std::numbers::pi * bin * n / 2048.0 + phase));
     }
     std::vector<float> samples;
     // Whole periods only: a zero-padded last frame would smear the spectrum.
@@ -53,10 +52,14 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QDir(dir.path()).mkdir(QStringLiteral("set"));
-        WriteWav(dir.filePath(QStringLiteral("set/bandlimited.wav")), BinComb(700, 44100, 3, 0.004f), 44100, 1, true);
-        WriteWav(dir.filePath(QStringLiteral("set/fullband.wav")), BinComb(1023, 44100, 3, 0.004f), 44100, 1, true);
-        WriteWav(dir.filePath(QStringLiteral("set/lowrate.wav")), BinComb(1023, 22050, 3, 0.004f), 22050, 1, true);
-        WriteWav(dir.filePath(QStringLiteral("set/silence.wav")), std::vector<float>(44100, 0.0f), 44100);
+        WriteWav(dir.filePath(QStringLiteral("set/bandlimited.wav")),
+                 BinComb(700, 44100, 3, 0.004f), 44100, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/fullband.wav")), BinComb(1023, 44100, 3, 0.004f),
+                 44100, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/lowrate.wav")), BinComb(1023, 22050, 3, 0.004f),
+                 22050, 1, true);
+        WriteWav(dir.filePath(QStringLiteral("set/silence.wav")), std::vector<float>(44100, 0.0f),
+                 44100);
         WriteBytes(dir.filePath(QStringLiteral("set/notaudio.mp3")), "no sound here, \"quoted\"\n");
     }
 
@@ -81,38 +84,45 @@ TEST_F(CliTest, GoldenOutputs) {
     };
     for (auto [format, golden] : cases) {
         const CliRun run = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--format"),
-                                           QString::fromLatin1(format)} + files(),
-                               dir.path());
+                                              QString::fromLatin1(format)} +
+                                      files(),
+                                  dir.path());
         EXPECT_EQ(run.exitCode, 2) << format << ": an Error row wins over suspicious rows";
         if (qEnvironmentVariableIsSet("KORVANE_UPDATE_GOLDEN"))
             UpdateGolden(QString::fromLatin1(golden), run.out);
         else
             EXPECT_EQ(run.out, Golden(QString::fromLatin1(golden))) << format;
-        EXPECT_TRUE(run.err.isEmpty()) << "no progress when stderr is not a terminal: " << run.err.toStdString();
+        EXPECT_TRUE(run.err.isEmpty())
+            << "no progress when stderr is not a terminal: " << run.err.toStdString();
     }
 }
 
 TEST_F(CliTest, ParallelOutputKeepsArgumentOrder) {
-    const CliRun serial = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--jobs"),
-                                          QStringLiteral("1"), QStringLiteral("--format"),
-                                          QStringLiteral("jsonl")} + files() + files(),
-                              dir.path());
-    const CliRun parallel = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("-j"),
-                                            QStringLiteral("4"), QStringLiteral("--format"),
-                                            QStringLiteral("jsonl")} + files() + files(),
-                                dir.path());
+    const CliRun serial =
+        RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--jobs"), QStringLiteral("1"),
+                           QStringLiteral("--format"), QStringLiteral("jsonl")} +
+                   files() + files(),
+               dir.path());
+    const CliRun parallel =
+        RunCli(QStringList{QStringLiteral("check"), QStringLiteral("-j"), QStringLiteral("4"),
+                           QStringLiteral("--format"), QStringLiteral("jsonl")} +
+                   files() + files(),
+               dir.path());
     EXPECT_EQ(serial.out, parallel.out);
     EXPECT_EQ(serial.out.count(u'\n'), 10);
 }
 
 TEST_F(CliTest, FolderIsScannedAndExtensionlessNamesAreAnalysedWhenNamed) {
-    QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")), dir.filePath(QStringLiteral("fullband.data")));
-    const CliRun run = RunCli({QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("csv"),
-                            QStringLiteral("set"), QStringLiteral("fullband.data")},
-                           dir.path());
+    QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")),
+                dir.filePath(QStringLiteral("fullband.data")));
+    const CliRun run =
+        RunCli({QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("csv"),
+                QStringLiteral("set"), QStringLiteral("fullband.data")},
+               dir.path());
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1 + 5 + 1) << run.out.toStdString();
-    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("fullband.data,1411,44100,22050,false,OK,false,")))
+    EXPECT_TRUE(
+        lines.last().startsWith(QStringLiteral("fullband.data,1411,44100,22050,false,OK,false,")))
         << lines.last().toStdString();
     for (int i = 1; i <= 5; ++i)
         EXPECT_TRUE(lines[i].startsWith(QStringLiteral("set/"))) << lines[i].toStdString();
@@ -143,7 +153,8 @@ TEST_F(CliTest, ExitStatuses) {
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString() << "\n"
                                             << run.err.toStdString();
         if (c.exitCode == 64) {
-            EXPECT_TRUE(run.err.startsWith(QStringLiteral("korvane-cli: "))) << run.err.toStdString();
+            EXPECT_TRUE(run.err.startsWith(QStringLiteral("korvane-cli: ")))
+                << run.err.toStdString();
         }
     }
 }

@@ -10,10 +10,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
 using namespace testmedia;
@@ -30,7 +28,8 @@ std::vector<float> CombPeriod(int lastBin, double topDb, double bottomDb, int to
     const auto addSine = [&](int bin, double db, double phase) {
         const double amplitude = std::pow(10.0, db / 20.0);
         for (int n = 0; n < 2048; ++n)
-            period[std::size_t(n)] += amplitude * std::sin(2.0 * std::numbers::pi * bin * n / 2048.0 + phase);
+            period[std::size_t(n)] +=
+                amplitude * std::sin(2.0 * std::numbers::pi * bin * n / 2048.0 + phase);
     };
     for (int bin = 1; bin <= lastBin; ++bin) {
         state = state * 1664525u + 1013904223u;
@@ -123,11 +122,13 @@ protected:
         const QString plain = out(QStringLiteral("plain-%1.png").arg(size));
         Renders r;
         r.annotatedPath = out(QStringLiteral("annotated-%1.png").arg(size));
-        const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"), size};
-        EXPECT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode, 0);
-        r.annotatedRun = RunCli(
-            common + QStringList{QStringLiteral("--annotate"), QStringLiteral("-o"), r.annotatedPath},
-            dir.path());
+        const QStringList common = {QStringLiteral("spectrogram"), input, QStringLiteral("--size"),
+                                    size};
+        EXPECT_EQ(RunCli(common + QStringList{QStringLiteral("-o"), plain}, dir.path()).exitCode,
+                  0);
+        r.annotatedRun = RunCli(common + QStringList{QStringLiteral("--annotate"),
+                                                     QStringLiteral("-o"), r.annotatedPath},
+                                dir.path());
         r.picture = QImage(plain).convertToFormat(QImage::Format_RGB32);
         r.canvas = QImage(r.annotatedPath).convertToFormat(QImage::Format_RGB32);
         return r;
@@ -170,7 +171,10 @@ TEST_F(SpectrogramCliTest, StretchedPictureMatchesTheGoldenPng) {
 TEST_F(SpectrogramCliTest, FullResolutionHasAColumnPerFrameAndStretchesToThePanelPicture) {
     const QString full = out(QStringLiteral("full.png"));
     const QString small = out(QStringLiteral("small.png"));
-    ASSERT_EQ(RunCli({QStringLiteral("spectrogram"), fixture, QStringLiteral("-o"), full}, dir.path()).exitCode, 0);
+    ASSERT_EQ(
+        RunCli({QStringLiteral("spectrogram"), fixture, QStringLiteral("-o"), full}, dir.path())
+            .exitCode,
+        0);
     ASSERT_EQ(RunCli({QStringLiteral("spectrogram"), fixture, QStringLiteral("--size"),
                       QStringLiteral("100x300"), QStringLiteral("-o"), small},
                      dir.path())
@@ -179,7 +183,8 @@ TEST_F(SpectrogramCliTest, FullResolutionHasAColumnPerFrameAndStretchesToThePane
     const QImage fullImage(full);
     EXPECT_EQ(fullImage.size(), QSize(64, 1024));
     EXPECT_EQ(PngDepthAndColourType(full), std::make_pair(8, 2));
-    const QImage stretched = StretchNearest(fullImage.convertToFormat(QImage::Format_BGR888), QSize(100, 300));
+    const QImage stretched =
+        StretchNearest(fullImage.convertToFormat(QImage::Format_BGR888), QSize(100, 300));
     EXPECT_EQ(stretched.convertToFormat(QImage::Format_RGB32),
               QImage(small).convertToFormat(QImage::Format_RGB32));
 }
@@ -256,7 +261,8 @@ TEST_F(SpectrogramCliTest, AnnotationOfANarrowPictureKeepsItsCaptionWhole) {
     const QImage& canvas = renders.canvas;
     // Found by its lower half: the caption covers much of a plot this narrow.
     const int halfway = picture.height() / 2;
-    std::optional<QPoint> plot = FindInside(canvas, picture.copy(0, halfway, picture.width(), halfway));
+    std::optional<QPoint> plot =
+        FindInside(canvas, picture.copy(0, halfway, picture.width(), halfway));
     ASSERT_TRUE(plot);
     plot->ry() -= halfway;
     const int plotRight = plot->x() + picture.width() - 1;
@@ -304,7 +310,8 @@ TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {
         const CliRun run = RunCli(c.arguments, dir.path());
         const std::string line = c.arguments.join(u' ').toStdString();
         EXPECT_EQ(run.exitCode, c.exitCode) << line << "\n" << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.message))) << line << "\n" << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.message))) << line << "\n"
+                                                                      << run.err.toStdString();
         if (c.exitCode != 0) {
             EXPECT_TRUE(run.err.startsWith(QStringLiteral("korvane-cli: "))) << line;
         }
@@ -315,5 +322,6 @@ TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {
 TEST_F(SpectrogramCliTest, HelpListsTheCommand) {
     const CliRun run = RunCli({QStringLiteral("--help")}, dir.path());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("spectrogram FILE -o OUT.png"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("spectrogram FILE -o OUT.png")))
+        << run.out.toStdString();
 }

@@ -1,5 +1,6 @@
-#include "platform/LocaleText.h"
 #include "platform/UserLanguage.h"
+
+#include "platform/LocaleText.h"
 
 #include <gtest/gtest.h>
 
@@ -34,15 +35,32 @@ TEST(LanguageIdForLocaleName, TheDialogsLanguages) {
 
 TEST(LanguageIdForLocaleName, FormsOfLocaleNames) {
     const std::pair<const char*, quint16> cases[] = {
-        {"de_AT.UTF-8", 0x0C07},      {"de_CH", 0x0807},          {"de_DE.UTF-8@euro", 0x0407},
-        {"de", 0x0407},               {"en-GB", 0x0809},          {"en_IN.UTF-8", 0x4009},
-        {"fr_CA.ISO-8859-1", 0x0C0C}, {"es", 0x0C0A},             {"es_MX", 0x080A},
-        {"es_US", 0x540A},            {"pt", 0x0416},             {"zh", 0x0804},
-        {"zh_HK", 0x0C04},            {"zh_SG", 0x1004},          {"zh_Hant", 0x0404},
-        {"zh_Hant_HK", 0x0C04},       {"sr_RS", 0x281A},          {"sr_RS@latin", 0x241A},
-        {"nn_NO", 0x0814},            {"fr_XX", 0x040C},          {"C", 0x0409},
-        {"C.UTF-8", 0x0409},          {"POSIX", 0x0409},          {"", 0x0409},
-        {"xx_YY", 0x0409},            {"eo", 0x1000},
+        {"de_AT.UTF-8", 0x0C07},
+        {"de_CH", 0x0807},
+        {"de_DE.UTF-8@euro", 0x0407},
+        {"de", 0x0407},
+        {"en-GB", 0x0809},
+        {"en_IN.UTF-8", 0x4009},
+        {"fr_CA.ISO-8859-1", 0x0C0C},
+        {"es", 0x0C0A},
+        {"es_MX", 0x080A},
+        {"es_US", 0x540A},
+        {"pt", 0x0416},
+        {"zh", 0x0804},
+        {"zh_HK", 0x0C04},
+        {"zh_SG", 0x1004},
+        {"zh_Hant", 0x0404},
+        {"zh_Hant_HK", 0x0C04},
+        {"sr_RS", 0x281A},
+        {"sr_RS@latin", 0x241A},
+        {"nn_NO", 0x0814},
+        {"fr_XX", 0x040C},
+        {"C", 0x0409},
+        {"C.UTF-8", 0x0409},
+        {"POSIX", 0x0409},
+        {"", 0x0409},
+        {"xx_YY", 0x0409},
+        {"eo", 0x1000},
     };
     for (const auto& [locale, id] : cases)
         EXPECT_EQ(LanguageIdForLocaleName(QString::fromUtf8(locale)), id) << locale;

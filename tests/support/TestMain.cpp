@@ -3,7 +3,6 @@
 #include "analysis/BASS.h"
 
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 extern "C" {

@@ -5,10 +5,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QtEndian>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
 namespace testmedia {
@@ -33,7 +31,8 @@ bool RunFfmpeg(const QStringList& arguments) {
     return true;
 }
 
-QString Generate(const QString& path, const QString& lavfiSource, const QStringList& outputOptions) {
+QString Generate(const QString& path, const QString& lavfiSource,
+                 const QStringList& outputOptions) {
     RunFfmpeg(QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                           lavfiSource} +
               outputOptions + QStringList{path});

@@ -1,14 +1,11 @@
 #include "LanguageFolder.h"
-
 #include "translation/Language.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -46,9 +43,9 @@ TEST(InitLanguage, FindsLanguageFilesOnlyDirectlyInTheFolder) {
     QDir(folder.languages()).mkpath(QStringLiteral("Nested"));
     folder.write(QStringLiteral("Nested/Italian.lang.txt"), "x");
     InitLanguage(QString());
-    EXPECT_EQ(LanguageFiles, (QStringList{QStringLiteral("french.LANG.TXT"),
-                                          QStringLiteral("German.lang.txt"),
-                                          QStringLiteral("Oldlang.txt")}));
+    EXPECT_EQ(LanguageFiles,
+              (QStringList{QStringLiteral("french.LANG.TXT"), QStringLiteral("German.lang.txt"),
+                           QStringLiteral("Oldlang.txt")}));
 }
 
 TEST(InitLanguage, AutomaticAndPreferredChoices) {
@@ -57,62 +54,140 @@ TEST(InitLanguage, AutomaticAndPreferredChoices) {
         QList<QPair<QString, QByteArray>> files;
         QByteArray locale;
         QString preferred;
-        QString loadedFile;  // empty: nothing loaded
-        QString language;    // CurrentLanguage
-        QString ok;          // Translate("OK")
+        QString loadedFile; // empty: nothing loaded
+        QString language;   // CurrentLanguage
+        QString ok;         // Translate("OK")
     };
     const QString german = QStringLiteral("German.lang.txt");
     const QString french = QStringLiteral("French.lang.txt");
     const QString codes = QStringLiteral("LanguageCodes.csv");
     const QString csv = QStringLiteral("1036,French.lang.txt\n1031,German.lang.txt\n");
     const Case cases[] = {
-        {"locale picks its file", {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}},
-         "de_DE.UTF-8", "", german, "German", "Einverstanden"},
+        {"locale picks its file",
+         {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
         {"another locale, another file",
-         {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}}, "fr_FR.UTF-8", "", french,
-         "French", "D'accord"},
-        {"no line for the identifier", {{german, kGerman}, {codes, csv.toUtf8()}}, "it_IT.UTF-8",
-         "", "", "", "OK"},
+         {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}},
+         "fr_FR.UTF-8",
+         "",
+         french,
+         "French",
+         "D'accord"},
+        {"no line for the identifier",
+         {{german, kGerman}, {codes, csv.toUtf8()}},
+         "it_IT.UTF-8",
+         "",
+         "",
+         "",
+         "OK"},
         {"no LanguageCodes.csv", {{german, kGerman}}, "de_DE.UTF-8", "", "", "", "OK"},
         {"identifier on two lines: the first wins even when its file is missing",
          {{german, kGerman}, {codes, "1031,Missing.lang.txt\n1031,German.lang.txt\n"}},
-         "de_DE.UTF-8", "", "", "", "OK"},
+         "de_DE.UTF-8",
+         "",
+         "",
+         "",
+         "OK"},
         {"file name matched without regard to case",
-         {{german, kGerman}, {codes, "1031,german.lang.txt\n"}}, "de_DE.UTF-8", "", german,
-         "German", "Einverstanden"},
-        {"German.LANG.txt loads with an empty language name",
-         {{"German.LANG.txt", kGerman}, {codes, "1031,German.LANG.txt\n"}}, "de_DE.UTF-8", "",
-         "German.LANG.txt", "", "Einverstanden"},
-        {"preferred name wins over the automatic choice",
-         {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}}, "de_DE.UTF-8", french,
-         french, "French", "D'accord"},
-        {"preferred name found whatever its case", {{german, kGerman}}, "C", "GERMAN.lang.txt",
-         german, "German", "Einverstanden"},
-        {"blank preferred name means the automatic choice",
-         {{german, kGerman}, {codes, csv.toUtf8()}}, "de_DE.UTF-8", " \t", german, "German",
+         {{german, kGerman}, {codes, "1031,german.lang.txt\n"}},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
          "Einverstanden"},
-        {"preferred name of a missing file", {{german, kGerman}, {codes, csv.toUtf8()}},
-         "de_DE.UTF-8", "Klingon.lang.txt", "", "", "OK"},
-        {"preferred name may not leave the folder", {{german, kGerman}}, "C",
-         "../Languages/German.lang.txt", "", "", "OK"},
+        {"German.LANG.txt loads with an empty language name",
+         {{"German.LANG.txt", kGerman}, {codes, "1031,German.LANG.txt\n"}},
+         "de_DE.UTF-8",
+         "",
+         "German.LANG.txt",
+         "",
+         "Einverstanden"},
+        {"preferred name wins over the automatic choice",
+         {{german, kGerman}, {french, kFrench}, {codes, csv.toUtf8()}},
+         "de_DE.UTF-8",
+         french,
+         french,
+         "French",
+         "D'accord"},
+        {"preferred name found whatever its case",
+         {{german, kGerman}},
+         "C",
+         "GERMAN.lang.txt",
+         german,
+         "German",
+         "Einverstanden"},
+        {"blank preferred name means the automatic choice",
+         {{german, kGerman}, {codes, csv.toUtf8()}},
+         "de_DE.UTF-8",
+         " \t",
+         german,
+         "German",
+         "Einverstanden"},
+        {"preferred name of a missing file",
+         {{german, kGerman}, {codes, csv.toUtf8()}},
+         "de_DE.UTF-8",
+         "Klingon.lang.txt",
+         "",
+         "",
+         "OK"},
+        {"preferred name may not leave the folder",
+         {{german, kGerman}},
+         "C",
+         "../Languages/German.lang.txt",
+         "",
+         "",
+         "OK"},
         {"fields trimmed, lines without comma and headers skipped",
          {{german, kGerman},
           {codes, "identifier,file\r\n\r\nno comma here\r\n \t1031 ,\tGerman.lang.txt \r\n"}},
-         "de_DE.UTF-8", "", german, "German", "Einverstanden"},
-        {"identifier compared as written", {{german, kGerman}, {codes, "01031,German.lang.txt\n"}},
-         "de_DE.UTF-8", "", "", "", "OK"},
-        {"UTF-8 byte-order mark", {{german, kGerman}, {codes, "\xEF\xBB\xBF" "1031,German.lang.txt"}},
-         "de_DE.UTF-8", "", german, "German", "Einverstanden"},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
+        {"identifier compared as written",
+         {{german, kGerman}, {codes, "01031,German.lang.txt\n"}},
+         "de_DE.UTF-8",
+         "",
+         "",
+         "",
+         "OK"},
+        {"UTF-8 byte-order mark",
+         {{german, kGerman},
+          {codes, "\xEF\xBB\xBF"
+                  "1031,German.lang.txt"}},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
         {"UTF-16 little-endian",
          {{german, kGerman},
           {codes, Utf16(QStringLiteral("1031,German.lang.txt\r\n"), QStringConverter::Utf16LE)}},
-         "de_DE.UTF-8", "", german, "German", "Einverstanden"},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
         {"UTF-16 big-endian",
          {{german, kGerman},
           {codes, Utf16(QStringLiteral("1031,German.lang.txt\r\n"), QStringConverter::Utf16BE)}},
-         "de_DE.UTF-8", "", german, "German", "Einverstanden"},
-        {"C locale is US English", {{german, kGerman}, {codes, "1033,German.lang.txt\n"}}, "C", "",
-         german, "German", "Einverstanden"},
+         "de_DE.UTF-8",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
+        {"C locale is US English",
+         {{german, kGerman}, {codes, "1033,German.lang.txt\n"}},
+         "C",
+         "",
+         german,
+         "German",
+         "Einverstanden"},
     };
     for (const Case& c : cases) {
         LanguageFolder folder;

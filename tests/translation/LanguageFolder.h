@@ -5,7 +5,6 @@
 #include <QPair>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <optional>
 
 // A program folder of our own for InitLanguage: files written into its

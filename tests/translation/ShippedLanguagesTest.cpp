@@ -1,7 +1,6 @@
 // The language files shipped beside the executables: complete, well-formed,
 // and reached from the locales they are meant for.
 #include "LanguageFolder.h"
-
 #include "platform/UserLanguage.h"
 #include "translation/Language.h"
 #include "translation/LanguageFile.h"
@@ -9,12 +8,13 @@
 
 #include <QDir>
 #include <QRegularExpression>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-QString ShippedFolder() { return QStringLiteral(KORVANE_BIN_DIR "/Languages"); }
+QString ShippedFolder() {
+    return QStringLiteral(KORVANE_BIN_DIR "/Languages");
+}
 
 QStringList ShippedLanguageFiles() {
     return QDir(ShippedFolder()).entryList({QStringLiteral("*.lang.txt")}, QDir::Files, QDir::Name);
@@ -22,7 +22,8 @@ QStringList ShippedLanguageFiles() {
 
 // The format placeholders of a text, in order ("%s", "%d", "%1", ...).
 QStringList Placeholders(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("%(?:[0-9]+|[-+ #0]*[0-9]*(?:\\.[0-9]+)?[a-zA-Z])"));
+    static const QRegularExpression pattern(
+        QStringLiteral("%(?:[0-9]+|[-+ #0]*[0-9]*(?:\\.[0-9]+)?[a-zA-Z])"));
     QStringList found;
     for (auto it = pattern.globalMatch(text); it.hasNext();)
         found << it.next().captured();
@@ -56,7 +57,8 @@ TEST(ShippedLanguages, EveryWindowTextIsTranslated) {
             const std::optional<QString> translation = FindTranslationEntry(text, lines);
             ASSERT_TRUE(translation.has_value()) << "missing: " << text.toStdString();
             EXPECT_FALSE(translation->isEmpty()) << text.toStdString();
-            EXPECT_EQ(translation->trimmed(), *translation) << "stray blank: " << text.toStdString();
+            EXPECT_EQ(translation->trimmed(), *translation)
+                << "stray blank: " << text.toStdString();
             EXPECT_EQ(Placeholders(*translation), Placeholders(text)) << text.toStdString();
         }
 
@@ -74,7 +76,8 @@ TEST(ShippedLanguages, EveryWindowTextIsTranslated) {
 }
 
 TEST(ShippedLanguages, LanguageCodesNameShippedFiles) {
-    const QStringList lines = ReadLanguageCodesLines(ShippedFolder() + QStringLiteral("/LanguageCodes.csv"));
+    const QStringList lines =
+        ReadLanguageCodesLines(ShippedFolder() + QStringLiteral("/LanguageCodes.csv"));
     ASSERT_FALSE(lines.isEmpty());
     const QStringList files = ShippedLanguageFiles();
     QSet<QString> identifiers;

@@ -1,5 +1,4 @@
 #include "LanguageFolder.h"
-
 #include "translation/Language.h"
 #include "translation/LanguageFile.h"
 
@@ -51,8 +50,8 @@ TEST(Translate, Cases) {
 }
 
 TEST(LookupTranslation, EmptyStaysEmptyMissingGivesTheKey) {
-    const QStringList lines = {QStringLiteral("{INFO:Translated By}"),
-                               QStringLiteral("{OK}Tamam"), QStringLiteral("{Yes}Evet")};
+    const QStringList lines = {QStringLiteral("{INFO:Translated By}"), QStringLiteral("{OK}Tamam"),
+                               QStringLiteral("{Yes}Evet")};
     EXPECT_EQ(LookupTranslation(QStringLiteral("INFO:Translated By"), lines), QString());
     EXPECT_EQ(LookupTranslation(QStringLiteral("Yes"), lines), QStringLiteral("Evet"));
     EXPECT_EQ(LookupTranslation(QStringLiteral("No"), lines), QStringLiteral("No"));

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
-
 #include <cstdio>
 #include <stdexcept>
 
