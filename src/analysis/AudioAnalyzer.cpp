@@ -1,6 +1,7 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/SourceFeatures.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -174,6 +175,10 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
+    return AnalyzeAudioFile(path, nullptr);
+}
+
+TAudioQualityResult AnalyzeAudioFile(const QString& path, PassCollector* collector) {
     const HSTREAM stream =
         BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     if (stream == 0) {
@@ -184,19 +189,25 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
     }
     StreamGuard guard{stream};
     // Asked only when the stream states no bitrate; -1 when the file is gone.
-    return AnalyzeAudioStream(stream, [&path] {
-        const QFileInfo file(path);
-        return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
-    });
+    return AnalyzeAudioStream(
+        stream,
+        [&path] {
+            const QFileInfo file(path);
+            return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
+        },
+        collector);
 }
 
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize) {
+                                       const std::function<std::int64_t()>& fileSize,
+                                       PassCollector* collector) {
     TAudioQualityResult result;
 
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(stream, &info);
     result.SampleRate = info.freq;
+    if (collector)
+        collector->CodecType = info.ctype;
     if (result.SampleRate == 0) {
         // Without a sample rate there is no frequency axis to judge on.
         result.Verdict = qvError;
@@ -218,6 +229,7 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
 
     Spectrum1024 powerSum{};
     std::int64_t audibleFrames = 0;
+    SourceFeatures* features = collector ? collector->Features : nullptr;
     float frame[kBins];
     while (BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
         double audible = 0.0;
@@ -228,8 +240,12 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
         for (int b = 0; b < kBins; ++b)
             powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
         ++audibleFrames;
+        if (features)
+            features->addFrame(frame);
     }
 
     JudgeSpectrum(result, powerSum, audibleFrames);
+    if (collector)
+        collector->PowerSum = powerSum;
     return result;
 }

@@ -27,15 +27,27 @@ struct TAudioQualityResult {
 
 using Spectrum1024 = std::array<double, 1024>;
 
+class SourceFeatures;
+
+// What the decoding pass hands on to the second opinion besides the verdict.
+struct PassCollector {
+    SourceFeatures* Features = nullptr; // fed every audible frame when set
+    Spectrum1024 PowerSum{};            // the accumulated power of the audible frames
+    std::uint32_t CodecType = 0;        // BASS_CHANNELINFO::ctype of the stream
+};
+
 // Decodes the file once and judges its cutoff against its bitrate. Unopenable,
 // empty or silent files come back as qvError with a reason, never by exception.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path);
+// The same, also filling `collector` (may be null) from the same pass.
+TAudioQualityResult AnalyzeAudioFile(const QString& path, PassCollector* collector);
 
 // The analysis of a stream the caller has opened (and frees). `fileSize` gives
 // the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
 // a stream that states none; it is called at most once.
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize);
+                                       const std::function<std::int64_t()>& fileSize,
+                                       PassCollector* collector = nullptr);
 
 // The rules of the analysis, exposed so each can be checked on its own.
 float ExpectedCutoffHz(std::int32_t bitrateKbps);
