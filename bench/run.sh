@@ -76,3 +76,6 @@ fi
 if [ -x "$here/folder-load.sh" ] && [ -x "$build/bin/korvane-folder-load-bench" ]; then
   bash "$here/folder-load.sh" "$build"
 fi
+if [ -x "$here/labelled/run.sh" ]; then
+  bash "$here/labelled/run.sh" "$build"
+fi

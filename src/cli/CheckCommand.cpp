@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 #include "app/FileCollection.h"
 #include "cli/CliSupport.h"
 #include "cli/ResultWriter.h"
@@ -21,7 +22,7 @@ namespace {
 template <typename Deliver>
 void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
     const std::size_t count = std::size_t(paths.size());
-    std::vector<TAudioQualityResult> results(count);
+    std::vector<QualityAndSource> results(count);
     std::vector<char> ready(count, 0);
     std::mutex mutex;
     std::condition_variable readyChanged;
@@ -29,14 +30,16 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
 
     auto worker = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
-            TAudioQualityResult result;
+            QualityAndSource result;
             try {
-                result = AnalyzeAudioQuality(paths[qsizetype(i)]);
+                result = AnalyzeQualityAndSource(paths[qsizetype(i)]);
             } catch (const std::exception& e) {
-                result = TAudioQualityResult{};
-                result.Verdict = qvError;
-                result.Reason =
+                result = QualityAndSource{};
+                result.Quality.Verdict = qvError;
+                result.Quality.Reason =
                     QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
+                result.Source.Kind = Assessment::Error;
+                result.Source.Explanation = result.Quality.Reason;
             }
             {
                 std::lock_guard lock(mutex);
@@ -53,7 +56,7 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
         threads.emplace_back(worker);
 
     for (std::size_t i = 0; i < count; ++i) {
-        TAudioQualityResult result;
+        QualityAndSource result;
         {
             std::unique_lock lock(mutex);
             readyChanged.wait(lock, [&] { return ready[i] != 0; });
@@ -72,7 +75,8 @@ int RunCheckCommand(const QStringList& arguments) {
         "A folder is searched at any depth for supported files; a file named here is analysed\n"
         "whatever its extension.\n\n"
         "Exit status: 0 nothing suspicious, 1 at least one Possible or Likely,\n"
-        "2 at least one Error, 64 bad usage."));
+        "2 at least one Error, 64 bad usage. With --fail-on assessment: 1 at least one\n"
+        "file assessed as transcoded or upsampled, 2 at least one error."));
     parser.addHelpOption();
     const QCommandLineOption formatOption(
         QStringList{QStringLiteral("f"), QStringLiteral("format")},
@@ -82,8 +86,14 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("Files analysed in parallel (default: the number of cores)."),
         QStringLiteral("N"), QString::number(std::max(1u, std::thread::hardware_concurrency())));
+    const QCommandLineOption failOnOption(
+        QStringList{QStringLiteral("fail-on")},
+        QStringLiteral("What sets the exit status: verdict (the Result column, default) or "
+                       "assessment (transcoded or upsampled)."),
+        QStringLiteral("what"), QStringLiteral("verdict"));
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
+    parser.addOption(failOnOption);
     parser.addPositionalArgument(QStringLiteral("check"), QStringLiteral("The check command."));
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders."),
                                  QStringLiteral("PATH..."));
@@ -112,6 +122,12 @@ int RunCheckCommand(const QStringList& arguments) {
     if (!jobsOk || jobs < 1)
         return UsageError(QStringLiteral("--jobs takes a whole number of 1 or more"));
 
+    const QString failOn = parser.value(failOnOption);
+    if (failOn != u"verdict" && failOn != u"assessment")
+        return UsageError(
+            QStringLiteral("unknown --fail-on '%1' (use verdict or assessment)").arg(failOn));
+    const bool followAssessment = failOn == u"assessment";
+
     const QStringList targets = parser.positionalArguments().mid(1);
     if (targets.isEmpty())
         return UsageError(QStringLiteral("name at least one file or folder to check"));
@@ -136,11 +152,17 @@ int RunCheckCommand(const QStringList& arguments) {
     qsizetype done = 0;
     if (!paths.isEmpty())
         progress.show(QStringLiteral("Analysing 0 of %1 files").arg(paths.size()));
-    AnalyseInOrder(paths, jobs, [&](const QString& path, const TAudioQualityResult& result) {
+    AnalyseInOrder(paths, jobs, [&](const QString& path, const QualityAndSource& result) {
         progress.clear();
-        writer.writeRow(path, result);
-        anyError |= result.Verdict == qvError;
-        anySuspicious |= result.IsSuspicious;
+        writer.writeRow(path, result.Quality, result.Source);
+        if (followAssessment) {
+            anyError |= result.Source.Kind == Assessment::Error;
+            anySuspicious |= result.Source.Kind == Assessment::Transcoded ||
+                             result.Source.Kind == Assessment::Upsampled;
+        } else {
+            anyError |= result.Quality.Verdict == qvError;
+            anySuspicious |= result.Quality.IsSuspicious;
+        }
         ++done;
         if (done < paths.size())
             progress.show(

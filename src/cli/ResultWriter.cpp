@@ -9,6 +9,39 @@ namespace {
 
 constexpr int kMaxPathWidth = 60;
 
+// Wide enough for the usual reasons ("Cutoff 16.0 kHz is below the ~19.0 kHz
+// expected for 1411 kbps (sharp lowpass, typical of re-encoding)"), so the
+// Assessment column lines up; a longer one pushes its row's cell along.
+constexpr int kReasonWidth = 101;
+
+QJsonObject EvidenceObject(const SourceEvidence& e) {
+    return QJsonObject{
+        {QStringLiteral("codec"), StreamCodecName(e.Codec)},
+        {QStringLiteral("wall_hz"), std::round(double(e.WallHz))},
+        {QStringLiteral("knee_hz"), std::round(double(e.KneeHz))},
+        {QStringLiteral("wall_drop_db"), std::round(double(e.WallDropDb) * 10.0) / 10.0},
+        {QStringLiteral("wall_slope_db_per_khz"),
+         std::round(double(e.WallSlopeDbPerKHz) * 10.0) / 10.0},
+        {QStringLiteral("above_wall_db"), std::round(double(e.AboveWallDb) * 10.0) / 10.0},
+        {QStringLiteral("hole_rate"), std::round(double(e.HoleRate) * 1000.0) / 1000.0},
+        {QStringLiteral("hole_hz"), std::round(double(e.HoleHz))},
+        {QStringLiteral("hole_baseline"), std::round(double(e.HoleBaseline) * 1000.0) / 1000.0},
+        {QStringLiteral("own_wall_hz"), std::round(double(e.OwnWallHz))},
+        {QStringLiteral("frames"), qint64(e.Frames)},
+    };
+}
+
+QString CompactJson(const QJsonObject& object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// A JSON string literal of `text`.
+QString JsonString(const QString& text) {
+    const QString wrapped = CompactJson(QJsonObject{{QStringLiteral("v"), text}});
+    // {"v":"..."} -> "..."
+    return wrapped.mid(5, wrapped.size() - 6);
+}
+
 QString FloatText(float value) {
     return QString::number(double(value), 'g', QLocale::FloatingPointShortest);
 }
@@ -44,11 +77,13 @@ void ResultWriter::write(const QString& line) {
 // Columns of the result list: the path left, the figures right-aligned.
 QString ResultWriter::tableLine(const QString& path, const QString& bitrate,
                                 const QString& sampleRate, const QString& cutoff,
-                                const QString& verdict, const QString& reason) const {
+                                const QString& verdict, const QString& reason,
+                                const QString& assessment) const {
     QString line = path.leftJustified(m_pathWidth) + QStringLiteral("  ") +
                    bitrate.rightJustified(7) + QStringLiteral("  ") +
                    sampleRate.rightJustified(11) + QStringLiteral("  ") + cutoff.rightJustified(6) +
-                   QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") + reason;
+                   QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") +
+                   reason.leftJustified(kReasonWidth) + QStringLiteral("  ") + assessment;
     while (line.endsWith(u' '))
         line.chop(1);
     return line;
@@ -59,31 +94,51 @@ void ResultWriter::writeHeader() {
     case OutputFormat::Table:
         write(tableLine(QStringLiteral("Filename"), QStringLiteral("Bitrate"),
                         QStringLiteral("Sample Rate"), QStringLiteral("Cutoff"),
-                        QStringLiteral("Result"), QStringLiteral("Reason")));
+                        QStringLiteral("Result"), QStringLiteral("Reason"),
+                        QStringLiteral("Assessment")));
         break;
     case OutputFormat::Csv:
         write(QStringLiteral(
-            "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason"));
+            "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason,"
+            "assessment,source,explanation,codec,wall_hz,knee_hz,wall_drop_db,"
+            "wall_slope_db_per_khz,above_wall_db,hole_rate,hole_hz,hole_baseline,own_wall_hz,"
+            "frames"));
         break;
     case OutputFormat::JsonLines:
         break;
     }
 }
 
-void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r) {
+void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r,
+                            const SourceAssessment& source) {
     switch (m_format) {
     case OutputFormat::Table:
         write(tableLine(path, QString::number(r.BitrateKbps), QString::number(r.SampleRate),
-                        cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason));
+                        cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason,
+                        AssessmentCellText(source)));
         break;
-    case OutputFormat::Csv:
-        write(QStringList{
-            csvField(path), QString::number(r.BitrateKbps), QString::number(r.SampleRate),
-            FloatText(r.CutoffHz), r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
-            VerdictWord(r.Verdict),
-            r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"), csvField(r.Reason)}
-                  .join(u','));
+    case OutputFormat::Csv: {
+        QStringList fields{csvField(path),
+                           QString::number(r.BitrateKbps),
+                           QString::number(r.SampleRate),
+                           FloatText(r.CutoffHz),
+                           r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
+                           VerdictWord(r.Verdict),
+                           r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"),
+                           csvField(r.Reason)};
+        fields << AssessmentWord(source.Kind) << csvField(source.Source)
+               << csvField(source.Explanation);
+        const QJsonObject evidence = EvidenceObject(source.Evidence);
+        for (const char* key :
+             {"codec", "wall_hz", "knee_hz", "wall_drop_db", "wall_slope_db_per_khz",
+              "above_wall_db", "hole_rate", "hole_hz", "hole_baseline", "own_wall_hz", "frames"}) {
+            const QJsonValue value = evidence.value(QLatin1String(key));
+            fields << (value.isString() ? csvField(value.toString())
+                                        : QString::number(value.toDouble(), 'g', 10));
+        }
+        write(fields.join(u','));
         break;
+    }
     case OutputFormat::JsonLines: {
         const QJsonObject row{
             {QStringLiteral("path"), path},
@@ -95,7 +150,16 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r) {
             {QStringLiteral("suspicious"), r.IsSuspicious},
             {QStringLiteral("reason"), r.Reason},
         };
-        write(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)));
+        // The second opinion's fields follow the cutoff verdict's, which keep
+        // their text and order.
+        QString line = CompactJson(row);
+        line.chop(1);
+        line +=
+            QStringLiteral(",\"assessment\":%1,\"source\":%2,\"explanation\":%3,"
+                           "\"evidence\":%4}")
+                .arg(JsonString(AssessmentWord(source.Kind)), JsonString(source.Source),
+                     JsonString(source.Explanation), CompactJson(EvidenceObject(source.Evidence)));
+        write(line);
         break;
     }
     }
