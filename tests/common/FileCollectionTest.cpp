@@ -1,4 +1,4 @@
-#include "app/FileCollection.h"
+#include "common/FileCollection.h"
 
 #include <QDir>
 #include <QFile>
