@@ -35,9 +35,10 @@ TEST(ResultLines, CsvFieldQuotesOnlyWhatNeedsIt) {
 }
 
 TEST(ResultLines, CsvLineHasTheHeadersFieldsInOrder) {
-    EXPECT_EQ(CsvHeaderLine(),
-              QStringLiteral(
-                  "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason"));
+    EXPECT_EQ(
+        CsvHeaderLine(),
+        QStringLiteral(
+            "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason"));
     EXPECT_EQ(CsvLine(QStringLiteral("/m/Björk, live.flac"), Likely()),
               QStringLiteral("\"/m/Björk, live.flac\",320,44100,16000.5,true,Likely,true,"
                              "\"Cutoff 16.0 kHz, \"\"sharp\"\"\""));
