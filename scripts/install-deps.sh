@@ -25,6 +25,8 @@ PACKAGES=(
   # origin: MIDI songs through a sampled General MIDI bank, tracker modules
   sox libsox-fmt-all time python3
   fluidsynth fluid-soundfont-gm openttd-openmsx openmpt123 tecnoballz-data
+  # the .deb package (make package) and its desktop entry; the parallel recipe
+  dpkg-dev fakeroot desktop-file-utils parallel
 )
 
 missing=()

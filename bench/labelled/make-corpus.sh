@@ -7,9 +7,10 @@
 # Usage: make-corpus.sh OUT
 set -euo pipefail
 out=${1:?output folder}
-mkdir -p "$out/files" "$out/work"
 manifest="$out/manifest.csv"
 [ -f "$out/.complete" ] && exit 0
+rm -rf "$out/files" "$out/work"
+mkdir -p "$out/files" "$out/work"
 
 SOUNDFONT=/usr/share/sounds/sf2/FluidR3_GM.sf2
 MIDI_DIR=/usr/share/games/openttd/baseset/openmsx
@@ -31,8 +32,12 @@ render_midi() { # midi rate out
   ff -ss 12 -t "$CLIP" -i "$tmp" -c:a pcm_f32le "$3"
 }
 render_mod() { # module rate out
-  openmpt123 --quiet --stdout --samplerate "$2" --channels 2 --end-time $((CLIP + 8)) "$1" 2>/dev/null |
-    ff -f f32le -ar "$2" -ac 2 -i - -ss 8 -t "$CLIP" -c:a pcm_f32le "$3"
+  local raw="$out/work/render.f32"
+  openmpt123 --quiet --stdout --samplerate "$2" --channels 2 --end-time $((CLIP + 8)) "$1" \
+    >"$raw" 2>/dev/null || true
+  # Whole stereo float frames only (8 bytes each).
+  truncate -s $(($(stat -c %s "$raw") / 8 * 8)) "$raw"
+  ff -f f32le -ar "$2" -ac 2 -i "$raw" -ss 8 -t "$CLIP" -c:a pcm_f32le "$3"
 }
 
 row() { # file class chain group

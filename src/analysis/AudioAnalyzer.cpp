@@ -1,7 +1,6 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
-#include "analysis/SourceFeatures.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -174,11 +173,18 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
     result.IsSuspicious = result.Verdict == qvPossible || result.Verdict == qvLikely;
 }
 
-TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    return AnalyzeAudioFile(path, nullptr);
+std::int64_t FileSizeOrUnknown(const QString& path) {
+    const QFileInfo file(path);
+    return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
 }
 
-TAudioQualityResult AnalyzeAudioFile(const QString& path, PassCollector* collector) {
+TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
+    return AnalyzeAudioFile(path, nullptr, nullptr, nullptr);
+}
+
+TAudioQualityResult AnalyzeAudioFile(const QString& path,
+                                     const std::function<void(const float*)>& audibleFrame,
+                                     std::uint32_t* codecType, Spectrum1024* powerSum) {
     const HSTREAM stream =
         BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
     if (stream == 0) {
@@ -188,31 +194,45 @@ TAudioQualityResult AnalyzeAudioFile(const QString& path, PassCollector* collect
         return result;
     }
     StreamGuard guard{stream};
-    // Asked only when the stream states no bitrate; -1 when the file is gone.
-    return AnalyzeAudioStream(
-        stream,
-        [&path] {
-            const QFileInfo file(path);
-            return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
-        },
-        collector);
+    if (codecType) {
+        BASS_CHANNELINFO info{};
+        BASS_ChannelGetInfo(stream, &info);
+        *codecType = info.ctype;
+    }
+    // Asked only when the stream states no bitrate.
+    AudioQualityPass pass(stream, [&path] { return FileSizeOrUnknown(path); });
+    float frame[kBins];
+    while (pass.wantsFrames() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
+        if (pass.addFrame(frame) && audibleFrame)
+            audibleFrame(frame);
+    }
+    if (powerSum)
+        *powerSum = pass.powerSum();
+    return pass.result();
 }
 
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize,
-                                       PassCollector* collector) {
-    TAudioQualityResult result;
+                                       const std::function<std::int64_t()>& fileSize) {
+    AudioQualityPass pass(stream, fileSize);
+    float frame[kBins];
+    while (pass.wantsFrames() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
+        pass.addFrame(frame);
+    return pass.result();
+}
 
+AudioQualityPass::AudioQualityPass(HSTREAM stream, const std::function<std::int64_t()>& fileSize) {
+    TAudioQualityResult& result = m_result;
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(stream, &info);
     result.SampleRate = info.freq;
-    if (collector)
-        collector->CodecType = info.ctype;
     if (result.SampleRate == 0) {
         // Without a sample rate there is no frequency axis to judge on.
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Unknown sample rate");
-        return result;
+        m_settled = true;
+        return;
     }
 
     float bitrate = 0.0f;
@@ -226,26 +246,23 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
             result.BitrateKbps = KbpsFrom(size * 8.0 / 1000.0 / seconds);
         }
     }
+}
 
-    Spectrum1024 powerSum{};
-    std::int64_t audibleFrames = 0;
-    SourceFeatures* features = collector ? collector->Features : nullptr;
-    float frame[kBins];
-    while (BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
-        double audible = 0.0;
-        for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
-            audible += double(frame[b]) * double(frame[b]);
-        if (audible < kSilentPower)
-            continue;
-        for (int b = 0; b < kBins; ++b)
-            powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
-        ++audibleFrames;
-        if (features)
-            features->addFrame(frame);
-    }
+bool AudioQualityPass::addFrame(const float* frame) {
+    double audible = 0.0;
+    for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
+        audible += double(frame[b]) * double(frame[b]);
+    if (audible < kSilentPower)
+        return false;
+    for (int b = 0; b < kBins; ++b)
+        m_powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
+    ++m_audibleFrames;
+    return true;
+}
 
-    JudgeSpectrum(result, powerSum, audibleFrames);
-    if (collector)
-        collector->PowerSum = powerSum;
+TAudioQualityResult AudioQualityPass::result() const {
+    TAudioQualityResult result = m_result;
+    if (!m_settled)
+        JudgeSpectrum(result, m_powerSum, m_audibleFrames);
     return result;
 }

@@ -27,27 +27,53 @@ struct TAudioQualityResult {
 
 using Spectrum1024 = std::array<double, 1024>;
 
-class SourceFeatures;
-
-// What the decoding pass hands on to the second opinion besides the verdict.
-struct PassCollector {
-    SourceFeatures* Features = nullptr; // fed every audible frame when set
-    Spectrum1024 PowerSum{};            // the accumulated power of the audible frames
-    std::uint32_t CodecType = 0;        // BASS_CHANNELINFO::ctype of the stream
-};
-
 // Decodes the file once and judges its cutoff against its bitrate. Unopenable,
 // empty or silent files come back as qvError with a reason, never by exception.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path);
-// The same, also filling `collector` (may be null) from the same pass.
-TAudioQualityResult AnalyzeAudioFile(const QString& path, PassCollector* collector);
+
+// The same, handing every audible frame on to `audibleFrame` (when set) and the
+// stream's BASS_CHANNELINFO::ctype to `codecType` (when set), so a second
+// analysis rides on the same decoding pass; `powerSum` (when set) receives
+// the accumulated power of the audible frames.
+TAudioQualityResult AnalyzeAudioFile(const QString& path,
+                                     const std::function<void(const float*)>& audibleFrame,
+                                     std::uint32_t* codecType, Spectrum1024* powerSum);
+
+// The analysis fed one FFT frame at a time, so a pass that reads the frames
+// for something else (the spectrogram) gets exactly what AnalyzeAudioStream
+// would give for the same frames.
+class AudioQualityPass {
+public:
+    // Takes what the analysis reads before decoding: the sample rate and the
+    // bitrate. `fileSize` as for AnalyzeAudioStream.
+    AudioQualityPass(HSTREAM stream, const std::function<std::int64_t()>& fileSize);
+
+    // False once the result no longer depends on frames (no sample rate).
+    bool wantsFrames() const { return !m_settled; }
+    // The next frame's 1024 magnitudes, as BASS_DATA_FFT2048 gives them.
+    // True when the frame was audible and counted.
+    bool addFrame(const float* magnitudes);
+    // The analysis of the frames added so far.
+    TAudioQualityResult result() const;
+    // The power summed over the audible frames so far, and their count.
+    const Spectrum1024& powerSum() const { return m_powerSum; }
+    std::int64_t audibleFrames() const { return m_audibleFrames; }
+
+private:
+    TAudioQualityResult m_result;
+    bool m_settled = false;
+    Spectrum1024 m_powerSum{};
+    std::int64_t m_audibleFrames = 0;
+};
+
+// A file's size in bytes for the bitrate estimate; -1 when it is gone.
+std::int64_t FileSizeOrUnknown(const QString& path);
 
 // The analysis of a stream the caller has opened (and frees). `fileSize` gives
 // the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
 // a stream that states none; it is called at most once.
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize,
-                                       PassCollector* collector = nullptr);
+                                       const std::function<std::int64_t()>& fileSize);
 
 // The rules of the analysis, exposed so each can be checked on its own.
 float ExpectedCutoffHz(std::int32_t bitrateKbps);

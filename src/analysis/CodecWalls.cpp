@@ -31,8 +31,7 @@ constexpr std::array<RateFloor, 3> kVorbis{{{160, 18500.0}, {128, 17000.0}, {96,
 constexpr std::array<RateFloor, 1> kOpus{{{32, 19500.0}}};
 constexpr std::array<RateFloor, 2> kWma{{{160, 17000.0}, {128, 15500.0}}};
 
-template <std::size_t N>
-double Lookup(const std::array<RateFloor, N>& table, std::int32_t kbps) {
+template <std::size_t N> double Lookup(const std::array<RateFloor, N>& table, std::int32_t kbps) {
     for (const RateFloor& row : table) {
         if (kbps >= row.minKbps)
             return row.floorHz;
@@ -104,4 +103,3 @@ QString LossySourceForWall(double wallHz, std::uint32_t sampleRate) {
         return QString::fromLatin1(best->codec);
     return QStringLiteral("%1 ~%2 kbps").arg(QString::fromLatin1(best->codec)).arg(best->kbps);
 }
-

@@ -80,7 +80,8 @@ struct WallShape {
 WallShape MeasureWall(const Spectrum1024& powerSum, std::int64_t frames, double binWidth) {
     Spectrum1024 levelDb{};
     for (int b = 0; b < kBins; ++b)
-        levelDb[std::size_t(b)] = 10.0 * std::log10(powerSum[std::size_t(b)] / double(frames) + 1e-12);
+        levelDb[std::size_t(b)] =
+            10.0 * std::log10(powerSum[std::size_t(b)] / double(frames) + 1e-12);
     Spectrum1024 smoothed{};
     for (int j = 0; j < kBins; ++j)
         smoothed[std::size_t(j)] = BandMeanDb(levelDb, j - 4, j + 4);
@@ -98,8 +99,9 @@ WallShape MeasureWall(const Spectrum1024& powerSum, std::int64_t frames, double 
     wall.Bin = bin;
     wall.EndHz = (bin + 1) * binWidth;
     const double passDb = BandMeanDb(levelDb, bin - 70, bin - 25);
-    wall.AboveDb = bin + 6 <= kBins - 1 ? BandMeanDb(levelDb, bin + 6, std::min(bin + 60, kBins - 1))
-                                        : floorDb;
+    wall.AboveDb = bin + 6 <= kBins - 1
+                       ? BandMeanDb(levelDb, bin + 6, std::min(bin + 60, kBins - 1))
+                       : floorDb;
     wall.DropDb = passDb - wall.AboveDb;
     int knee = bin;
     while (knee > 0 && smoothed[std::size_t(knee)] < passDb - 6.0)
@@ -226,7 +228,7 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     e.Frames = features.frames();
     if (quality.Verdict == qvError) {
         out.Kind = Assessment::Error;
-        out.Explanation = quality.Reason;
+        out.Explanation = QStringLiteral("The file could not be analysed; the reason says why.");
         return out;
     }
     if (e.Frames < kMinFrames || quality.SampleRate == 0) {
@@ -257,7 +259,8 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     // Holes: the band that switches most wholly on and off, from 2.5 kHz
     // below the wall to the wall, against the same two to six kilohertz lower.
     const int endBand = wall.Bin / SourceFeatures::kBandBins;
-    const int bandsPerKHz = std::max(1, int(std::lround(1000.0 / binWidth / SourceFeatures::kBandBins)));
+    const int bandsPerKHz =
+        std::max(1, int(std::lround(1000.0 / binWidth / SourceFeatures::kBandBins)));
     const int nearFirst = endBand - (5 * bandsPerKHz) / 2;
     const int farLast = endBand - 2 * bandsPerKHz - 1;
     const int farFirst = endBand - 6 * bandsPerKHz;
@@ -267,8 +270,8 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     e.HoleBaseline = float(features.switching(farBand, kMinCarriedFrames));
     e.HoleHz = nearBand < 0 ? 0.0f : float(nearBand * SourceFeatures::kBandBins * binWidth);
     const double minHoleRate = wall.EndHz >= kHighWallHz ? kMinHighHoleRate : kMinHoleRate;
-    const bool holes = e.HoleRate >= minHoleRate &&
-                       e.HoleRate >= kHoleContrast * e.HoleBaseline + kHoleMargin;
+    const bool holes =
+        e.HoleRate >= minHoleRate && e.HoleRate >= kHoleContrast * e.HoleBaseline + kHoleMargin;
     // Silence above: a low mean level, or (when a few loud frames lift the
     // mean) the band above the wall empty in nearly every frame.
     const bool silentAbove =
@@ -282,8 +285,7 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     if (holes && silentAbove && foreign) {
         out.Kind = Assessment::Transcoded;
         out.Source = LossySourceForWall(wall.EndHz, quality.SampleRate);
-        const QString from = out.Source.isEmpty() ? QStringLiteral("a lossy encoding")
-                                                  : out.Source;
+        const QString from = out.Source.isEmpty() ? QStringLiteral("a lossy encoding") : out.Source;
         out.Explanation =
             QStringLiteral("A hard wall at %1 kHz with a lossy codec's holes below it and silence "
                            "above lies under what this %2 file keeps: it was made from %3.")
@@ -295,10 +297,10 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     if (lowerRate != 0 && (ownEnd <= 0.0 || lowerRate / 2.0 < ownEnd - kForeignMarginHz)) {
         out.Kind = Assessment::Upsampled;
         out.Source = QStringLiteral("%1 kHz audio").arg(RateText(lowerRate));
-        out.Explanation = QStringLiteral("The sound ends at %1 kHz, the top of %2 kHz audio, "
-                                         "inside a %3 kHz file: it was upsampled.")
-                              .arg(Khz(wall.EndHz), RateText(lowerRate),
-                                   RateText(quality.SampleRate));
+        out.Explanation =
+            QStringLiteral("The sound ends at %1 kHz, the top of %2 kHz audio, "
+                           "inside a %3 kHz file: it was upsampled.")
+                .arg(Khz(wall.EndHz), RateText(lowerRate), RateText(quality.SampleRate));
         return out;
     }
     if (ownEnd > 0.0 && IsLossy(codec) && !foreign) {
@@ -326,18 +328,18 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
         return out;
     }
     out.Kind = Assessment::Clean;
-    out.Explanation = QStringLiteral("The band reaches %1 kHz with no lossy codec's trace.")
-                          .arg(Khz(wall.EndHz));
+    out.Explanation =
+        QStringLiteral("The band reaches %1 kHz with no lossy codec's trace.").arg(Khz(wall.EndHz));
     return out;
 }
 
 QualityAndSource AnalyzeQualityAndSource(const QString& path) {
     SourceFeatures features;
-    PassCollector collector;
-    collector.Features = &features;
+    std::uint32_t codecType = 0;
+    Spectrum1024 powerSum{};
     QualityAndSource both;
-    both.Quality = AnalyzeAudioFile(path, &collector);
-    both.Source = AssessSource(both.Quality, collector.PowerSum, features,
-                               StreamCodec(collector.CodecType));
+    both.Quality = AnalyzeAudioFile(
+        path, [&features](const float* frame) { features.addFrame(frame); }, &codecType, &powerSum);
+    both.Source = AssessSource(both.Quality, powerSum, features, StreamCodec(codecType));
     return both;
 }

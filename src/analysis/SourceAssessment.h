@@ -28,16 +28,16 @@ QString AssessmentTitle(Assessment assessment);
 // The figures the opinion was formed on.
 struct SourceEvidence {
     StreamCodec Codec = StreamCodec::Unknown;
-    float WallHz = 0.0f;            // where the content reaches the floor; 0 when it runs to Nyquist
-    float KneeHz = 0.0f;            // where the level starts to fall towards that wall
-    float WallDropDb = 0.0f;        // from the band below the wall to the level above it
+    float WallHz = 0.0f;     // where the content reaches the floor; 0 when it runs to Nyquist
+    float KneeHz = 0.0f;     // where the level starts to fall towards that wall
+    float WallDropDb = 0.0f; // from the band below the wall to the level above it
     float WallSlopeDbPerKHz = 0.0f; // how hard the wall is
     float AboveWallDb = 0.0f;       // mean level above the wall, dB per bin re full scale
     float HoleRate = 0.0f;     // how wholly the band below the wall switches on and off (0..0.5)
     float HoleHz = 0.0f;       // where that band starts
     float HoleBaseline = 0.0f; // the same, two to six kilohertz below the wall
-    float OwnWallHz = 0.0f;         // lowest band end of the file's own codec at its rate; 0: none
-    std::int64_t Frames = 0;        // audible frames
+    float OwnWallHz = 0.0f;    // lowest band end of the file's own codec at its rate; 0: none
+    std::int64_t Frames = 0;   // audible frames
 };
 
 struct SourceAssessment {

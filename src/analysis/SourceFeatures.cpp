@@ -78,8 +78,7 @@ double SourceFeatures::emptyShare(int firstBand, int lastBand, std::uint32_t min
     return double(empty) / double(carried);
 }
 
-int SourceFeatures::mostSwitchingBand(int firstBand, int lastBand,
-                                      std::uint32_t minCarried) const {
+int SourceFeatures::mostSwitchingBand(int firstBand, int lastBand, std::uint32_t minCarried) const {
     firstBand = std::max(firstBand, 0);
     lastBand = std::min(lastBand, kBands - 1);
     int best = -1;

@@ -2,9 +2,10 @@
 
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/SourceAssessment.h"
-#include "app/FileCollection.h"
 #include "cli/CliSupport.h"
+#include "cli/PathList.h"
 #include "cli/ResultWriter.h"
+#include "common/FileCollection.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -39,7 +40,8 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
                 result.Quality.Reason =
                     QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
                 result.Source.Kind = Assessment::Error;
-                result.Source.Explanation = result.Quality.Reason;
+                result.Source.Explanation =
+                    QStringLiteral("The file could not be analysed; the reason says why.");
             }
             {
                 std::lock_guard lock(mutex);
@@ -91,9 +93,19 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringLiteral("What sets the exit status: verdict (the Result column, default) or "
                        "assessment (transcoded or upsampled)."),
         QStringLiteral("what"), QStringLiteral("verdict"));
+    const QCommandLineOption filesFromOption(
+        QStringLiteral("files-from"),
+        QStringLiteral("Also check the paths listed in FILE, one per line ('-': standard input);\n"
+                       "a list of any length, where the command line has a limit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption nullOption(
+        QStringLiteral("null"),
+        QStringLiteral("The --files-from list is separated by NUL bytes (find -print0)."));
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
     parser.addOption(failOnOption);
+    parser.addOption(filesFromOption);
+    parser.addOption(nullOption);
     parser.addPositionalArgument(QStringLiteral("check"), QStringLiteral("The check command."));
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders."),
                                  QStringLiteral("PATH..."));
@@ -128,9 +140,21 @@ int RunCheckCommand(const QStringList& arguments) {
             QStringLiteral("unknown --fail-on '%1' (use verdict or assessment)").arg(failOn));
     const bool followAssessment = failOn == u"assessment";
 
-    const QStringList targets = parser.positionalArguments().mid(1);
-    if (targets.isEmpty())
+    QStringList targets = parser.positionalArguments().mid(1);
+    if (parser.isSet(nullOption) && !parser.isSet(filesFromOption))
+        return UsageError(QStringLiteral("--null describes a --files-from list; name one"));
+    if (parser.isSet(filesFromOption)) {
+        // An empty list is a valid share of a split-up library: it checks nothing.
+        const QString source = parser.value(filesFromOption);
+        QString error;
+        const std::optional<QStringList> listed =
+            ReadPathList(source, parser.isSet(nullOption), error);
+        if (!listed)
+            return UsageError(QStringLiteral("cannot read the list %1: %2").arg(source, error));
+        targets += *listed;
+    } else if (targets.isEmpty()) {
         return UsageError(QStringLiteral("name at least one file or folder to check"));
+    }
 
     Progress progress;
     QStringList paths;

@@ -1,7 +1,7 @@
 #include "cli/ResultWriter.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "results/ResultLines.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,53 +14,12 @@ constexpr int kMaxPathWidth = 60;
 // Assessment column lines up; a longer one pushes its row's cell along.
 constexpr int kReasonWidth = 101;
 
-QJsonObject EvidenceObject(const SourceEvidence& e) {
-    return QJsonObject{
-        {QStringLiteral("codec"), StreamCodecName(e.Codec)},
-        {QStringLiteral("wall_hz"), std::round(double(e.WallHz))},
-        {QStringLiteral("knee_hz"), std::round(double(e.KneeHz))},
-        {QStringLiteral("wall_drop_db"), std::round(double(e.WallDropDb) * 10.0) / 10.0},
-        {QStringLiteral("wall_slope_db_per_khz"),
-         std::round(double(e.WallSlopeDbPerKHz) * 10.0) / 10.0},
-        {QStringLiteral("above_wall_db"), std::round(double(e.AboveWallDb) * 10.0) / 10.0},
-        {QStringLiteral("hole_rate"), std::round(double(e.HoleRate) * 1000.0) / 1000.0},
-        {QStringLiteral("hole_hz"), std::round(double(e.HoleHz))},
-        {QStringLiteral("hole_baseline"), std::round(double(e.HoleBaseline) * 1000.0) / 1000.0},
-        {QStringLiteral("own_wall_hz"), std::round(double(e.OwnWallHz))},
-        {QStringLiteral("frames"), qint64(e.Frames)},
-    };
-}
-
-QString CompactJson(const QJsonObject& object) {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-// A JSON string literal of `text`.
-QString JsonString(const QString& text) {
-    const QString wrapped = CompactJson(QJsonObject{{QStringLiteral("v"), text}});
-    // {"v":"..."} -> "..."
-    return wrapped.mid(5, wrapped.size() - 6);
-}
-
-QString FloatText(float value) {
-    return QString::number(double(value), 'g', QLocale::FloatingPointShortest);
-}
-
 } // namespace
 
 ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const QStringList& paths)
     : m_out(out), m_format(format) {
     for (const QString& path : paths)
         m_pathWidth = std::max(m_pathWidth, int(std::min<qsizetype>(path.size(), kMaxPathWidth)));
-}
-
-QString ResultWriter::csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
 }
 
 QString ResultWriter::cutoffText(float cutoffHz) {
@@ -98,11 +57,7 @@ void ResultWriter::writeHeader() {
                         QStringLiteral("Assessment")));
         break;
     case OutputFormat::Csv:
-        write(QStringLiteral(
-            "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason,"
-            "assessment,source,explanation,codec,wall_hz,knee_hz,wall_drop_db,"
-            "wall_slope_db_per_khz,above_wall_db,hole_rate,hole_hz,hole_baseline,own_wall_hz,"
-            "frames"));
+        write(AssessedCsvHeaderLine());
         break;
     case OutputFormat::JsonLines:
         break;
@@ -117,50 +72,11 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r,
                         cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason,
                         AssessmentCellText(source)));
         break;
-    case OutputFormat::Csv: {
-        QStringList fields{csvField(path),
-                           QString::number(r.BitrateKbps),
-                           QString::number(r.SampleRate),
-                           FloatText(r.CutoffHz),
-                           r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
-                           VerdictWord(r.Verdict),
-                           r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"),
-                           csvField(r.Reason)};
-        fields << AssessmentWord(source.Kind) << csvField(source.Source)
-               << csvField(source.Explanation);
-        const QJsonObject evidence = EvidenceObject(source.Evidence);
-        for (const char* key :
-             {"codec", "wall_hz", "knee_hz", "wall_drop_db", "wall_slope_db_per_khz",
-              "above_wall_db", "hole_rate", "hole_hz", "hole_baseline", "own_wall_hz", "frames"}) {
-            const QJsonValue value = evidence.value(QLatin1String(key));
-            fields << (value.isString() ? csvField(value.toString())
-                                        : QString::number(value.toDouble(), 'g', 10));
-        }
-        write(fields.join(u','));
+    case OutputFormat::Csv:
+        write(CsvLine(path, r, source));
         break;
-    }
-    case OutputFormat::JsonLines: {
-        const QJsonObject row{
-            {QStringLiteral("path"), path},
-            {QStringLiteral("bitrate_kbps"), r.BitrateKbps},
-            {QStringLiteral("sample_rate"), qint64(r.SampleRate)},
-            {QStringLiteral("cutoff_hz"), double(r.CutoffHz)},
-            {QStringLiteral("sharp_cutoff"), r.SharpCutoff},
-            {QStringLiteral("verdict"), VerdictWord(r.Verdict)},
-            {QStringLiteral("suspicious"), r.IsSuspicious},
-            {QStringLiteral("reason"), r.Reason},
-        };
-        // The second opinion's fields follow the cutoff verdict's, which keep
-        // their text and order.
-        QString line = CompactJson(row);
-        line.chop(1);
-        line +=
-            QStringLiteral(",\"assessment\":%1,\"source\":%2,\"explanation\":%3,"
-                           "\"evidence\":%4}")
-                .arg(JsonString(AssessmentWord(source.Kind)), JsonString(source.Source),
-                     JsonString(source.Explanation), CompactJson(EvidenceObject(source.Evidence)));
-        write(line);
+    case OutputFormat::JsonLines:
+        write(JsonLine(path, r, source));
         break;
-    }
     }
 }

@@ -20,7 +20,6 @@ public:
     void writeRow(const QString& path, const TAudioQualityResult& result,
                   const SourceAssessment& source);
 
-    static QString csvField(const QString& text);
     // Cutoff as the result list shows it: nearest integer, ties to even.
     static QString cutoffText(float cutoffHz);
 

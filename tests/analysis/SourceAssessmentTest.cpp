@@ -1,6 +1,7 @@
 // The second opinion's rules on spectra and frame counts set up by hand.
-#include "analysis/CodecWalls.h"
 #include "analysis/SourceAssessment.h"
+
+#include "analysis/CodecWalls.h"
 
 #include <cmath>
 #include <functional>
@@ -67,8 +68,8 @@ TEST(SourceAssessment, Rules) {
     const Case cases[] = {
         {"lossless, hard wall at 16.9 kHz, silence above, holes below", StreamCodec::Flac, 900,
          Wall(16900.0, -135.0), Holes(16300.0, 90, 120), Assessment::Transcoded, "MP3 ~128 kbps"},
-        {"the same wall without holes is a filter's", StreamCodec::Flac, 900,
-         Wall(16900.0, -135.0), NoHoles(), Assessment::BandLimited, ""},
+        {"the same wall without holes is a filter's", StreamCodec::Flac, 900, Wall(16900.0, -135.0),
+         NoHoles(), Assessment::BandLimited, ""},
         {"holes far below the wall as well are the music's", StreamCodec::Flac, 900,
          Wall(16900.0, -135.0),
          [] {
@@ -95,8 +96,8 @@ TEST(SourceAssessment, Rules) {
          NoHoles(), Assessment::Upsampled, "32 kHz audio"},
         {"a low-pass well under 16 kHz is no resampler's", StreamCodec::Flac, 900,
          Wall(14000.0, -135.0), NoHoles(), Assessment::BandLimited, ""},
-        {"a gentle roll-off", StreamCodec::Flac, 900,
-         [](double hz) { return -50.0 - hz / 200.0; }, NoHoles(), Assessment::BandLimited, ""},
+        {"a gentle roll-off", StreamCodec::Flac, 900, [](double hz) { return -50.0 - hz / 200.0; },
+         NoHoles(), Assessment::BandLimited, ""},
     };
     for (const Case& c : cases) {
         const SourceAssessment a =
@@ -115,7 +116,7 @@ TEST(SourceAssessment, ErrorsAndTooLittleSound) {
     broken.Reason = QStringLiteral("No usable audio");
     SourceAssessment a = AssessSource(broken, Spectrum1024{}, SourceFeatures{}, StreamCodec::Mp3);
     EXPECT_EQ(a.Kind, Assessment::Error);
-    EXPECT_EQ(a.Explanation, broken.Reason);
+    EXPECT_FALSE(a.Explanation.contains(broken.Reason)) << "the reason is told once, in its column";
 
     SourceFeatures few = Holes(16300.0, 90, 120);
     few.setFrames(12);

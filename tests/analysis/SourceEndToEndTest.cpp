@@ -11,18 +11,18 @@ using namespace testmedia;
 
 namespace {
 
-const QString kMusicLike = QStringLiteral(
-    "anoisesrc=d=10:c=pink:r=44100:a=0.5:seed=3,highshelf=f=8000:g=-25,"
-    "volume='0.02+0.98*pow(abs(sin(2*PI*t*0.7)),4)':eval=frame[n];"
-    "sine=f=440:d=10:r=44100[a];sine=f=1320:d=10:r=44100[b];"
-    "[n][a][b]amix=inputs=3:weights=1 0.4 0.3,aformat=channel_layouts=stereo");
+const QString kMusicLike =
+    QStringLiteral("anoisesrc=d=10:c=pink:r=44100:a=0.5:seed=3,highshelf=f=8000:g=-25,"
+                   "volume='0.02+0.98*pow(abs(sin(2*PI*t*0.7)),4)':eval=frame[n];"
+                   "sine=f=440:d=10:r=44100[a];sine=f=1320:d=10:r=44100[b];"
+                   "[n][a][b]amix=inputs=3:weights=1 0.4 0.3,aformat=channel_layouts=stereo");
 
 class SourceEndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = new QTemporaryDir;
-        s_master = Generate(s_dir->filePath(QStringLiteral("master.flac")), kMusicLike,
-                            {"-c:a", "flac"});
+        s_master =
+            Generate(s_dir->filePath(QStringLiteral("master.flac")), kMusicLike, {"-c:a", "flac"});
     }
     static void TearDownTestSuite() {
         delete s_dir;
@@ -32,7 +32,8 @@ protected:
     // `name` made from `input` with the ffmpeg output options.
     static QString Encode(const QString& input, const char* name, const QStringList& options) {
         const QString out = path(name);
-        EXPECT_TRUE(RunFfmpeg(QStringList{QStringLiteral("-i"), input} + options + QStringList{out}))
+        EXPECT_TRUE(
+            RunFfmpeg(QStringList{QStringLiteral("-i"), input} + options + QStringList{out}))
             << name;
         return out;
     }
@@ -113,5 +114,6 @@ TEST_F(SourceEndToEnd, UnreadableFileIsAnError) {
     const QualityAndSource r = AnalyzeQualityAndSource(bogus);
     EXPECT_EQ(r.Quality.Verdict, qvError);
     EXPECT_EQ(r.Source.Kind, Assessment::Error);
-    EXPECT_EQ(r.Source.Explanation, r.Quality.Reason);
+    EXPECT_FALSE(r.Source.Explanation.isEmpty());
+    EXPECT_TRUE(r.Quality.Reason.startsWith(QStringLiteral("Cannot open file")));
 }
