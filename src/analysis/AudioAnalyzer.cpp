@@ -1,6 +1,7 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -174,8 +175,13 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    return AnalyzeAudioQuality(path, std::stop_token());
+}
+
+TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop) {
+    const HSTREAM stream = CreateFileStream(path, stop);
+    if (stop.stop_requested())
+        return StoppedAnalysis();
     if (stream == 0) {
         TAudioQualityResult result;
         result.Verdict = qvError;
@@ -184,14 +190,27 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
     }
     StreamGuard guard{stream};
     // Asked only when the stream states no bitrate; -1 when the file is gone.
-    return AnalyzeAudioStream(stream, [&path] {
-        const QFileInfo file(path);
-        return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
-    });
+    TAudioQualityResult result = AnalyzeAudioStream(
+        stream,
+        [&path] {
+            const QFileInfo file(path);
+            return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
+        },
+        stop);
+    // The spectrum of part of a file says nothing about the file.
+    return stop.stop_requested() ? StoppedAnalysis() : result;
+}
+
+TAudioQualityResult StoppedAnalysis() {
+    TAudioQualityResult result;
+    result.Verdict = qvError;
+    result.Reason = QStringLiteral("Analysis stopped");
+    return result;
 }
 
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize) {
+                                       const std::function<std::int64_t()>& fileSize,
+                                       std::stop_token stop) {
     TAudioQualityResult result;
 
     BASS_CHANNELINFO info{};
@@ -219,7 +238,8 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
     Spectrum1024 powerSum{};
     std::int64_t audibleFrames = 0;
     float frame[kBins];
-    while (BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
+    while (!stop.stop_requested() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
         double audible = 0.0;
         for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
             audible += double(frame[b]) * double(frame[b]);

@@ -2,6 +2,7 @@
 
 #include "analysis/ChannelSource.h"
 #include "analysis/DecoderStream.h"
+#include "analysis/FileStream.h"
 
 #include <algorithm>
 #include <atomic>
@@ -82,6 +83,41 @@ BOOL BASS_Free() {
     return Succeed();
 }
 
+namespace {
+
+// Puts an opened source in the table; its handle, or 0 with the error set.
+HSTREAM Register(std::unique_ptr<ChannelSource> source, int error) {
+    if (!source)
+        return Fail(error == BASS_OK ? BASS_ERROR_UNKNOWN : error);
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    HSTREAM handle = table.nextHandle++;
+    if (handle == 0)
+        handle = table.nextHandle++;
+    table.streams.emplace(handle, std::move(source));
+    t_lastError = BASS_OK;
+    return handle;
+}
+
+std::unique_ptr<ChannelSource> OpenFileSource(const QString& path, int& error,
+                                              std::stop_token stop) {
+    ChannelSourceFactory factory;
+    {
+        StreamTable& table = Table();
+        std::lock_guard lock(table.mutex);
+        factory = table.testFactory;
+    }
+    if (factory) {
+        if (std::unique_ptr<ChannelSource> source = factory(path)) {
+            source->stopOn(std::move(stop));
+            return source;
+        }
+    }
+    return DecoderStream::openFile(path, error, std::move(stop));
+}
+
+} // namespace
+
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
     if (!g_initialised.load())
         return Fail(BASS_ERROR_INIT);
@@ -97,32 +133,25 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
             source = DecoderStream::openMemory(static_cast<const char*>(file) + offset,
                                                std::size_t(length - offset), error);
         } else {
-            const QString path = PathFromArgument(file, flags);
-            ChannelSourceFactory factory;
-            {
-                StreamTable& table = Table();
-                std::lock_guard lock(table.mutex);
-                factory = table.testFactory;
-            }
-            if (factory)
-                source = factory(path);
-            if (!source)
-                source = DecoderStream::openFile(path, error);
+            source = OpenFileSource(PathFromArgument(file, flags), error, {});
         }
     } catch (const std::bad_alloc&) {
         return Fail(BASS_ERROR_MEM);
     }
-    if (!source)
-        return Fail(error == BASS_OK ? BASS_ERROR_UNKNOWN : error);
+    return Register(std::move(source), error);
+}
 
-    StreamTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    HSTREAM handle = table.nextHandle++;
-    if (handle == 0)
-        handle = table.nextHandle++;
-    table.streams.emplace(handle, std::move(source));
-    t_lastError = BASS_OK;
-    return handle;
+HSTREAM CreateFileStream(const QString& path, std::stop_token stop) {
+    if (!g_initialised.load())
+        return Fail(BASS_ERROR_INIT);
+    std::unique_ptr<ChannelSource> source;
+    int error = BASS_OK;
+    try {
+        source = OpenFileSource(path, error, std::move(stop));
+    } catch (const std::bad_alloc&) {
+        return Fail(BASS_ERROR_MEM);
+    }
+    return Register(std::move(source), error);
 }
 
 int BASS_ErrorGetCode() {

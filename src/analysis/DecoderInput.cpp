@@ -146,11 +146,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<DecoderInput> DecoderInput::openFile(const QByteArray& path, int& error) {
+std::unique_ptr<DecoderInput> DecoderInput::openFile(const QByteArray& path, int& error,
+                                                     std::stop_token stop) {
     auto input = std::make_unique<FileInput>(path);
     error = input->open();
     if (error != BASS_OK)
         return nullptr;
+    input->stopOn(std::move(stop));
     return input;
 }
 
@@ -182,11 +184,14 @@ bool DecoderInput::makeIo() {
 }
 
 int DecoderInput::Interrupt(void* self) {
-    return static_cast<const DecoderInput*>(self)->exhausted() ? 1 : 0;
+    const auto* input = static_cast<const DecoderInput*>(self);
+    return input->exhausted() || input->stopRequested() ? 1 : 0;
 }
 
 int DecoderInput::Read(void* self, std::uint8_t* buf, int size) {
     auto* input = static_cast<DecoderInput*>(self);
+    if (input->stopRequested())
+        return AVERROR_EXIT;
     // A spent budget reads as the end of the file: every demuxer stops there.
     if (input->exhausted())
         return AVERROR_EOF;

@@ -116,8 +116,10 @@ DecoderStream::~DecoderStream() {
     avformat_close_input(&m_format);
 }
 
-std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int& error) {
-    std::unique_ptr<DecoderInput> input = DecoderInput::openFile(QFile::encodeName(path), error);
+std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int& error,
+                                                       std::stop_token stop) {
+    std::unique_ptr<DecoderInput> input =
+        DecoderInput::openFile(QFile::encodeName(path), error, std::move(stop));
     if (!input)
         return nullptr;
     return openInput(std::move(input), error);
@@ -198,6 +200,10 @@ int DecoderStream::open(std::unique_ptr<DecoderInput> input) {
     return BASS_OK;
 }
 
+void DecoderStream::stopOn(std::stop_token stop) {
+    m_input->stopOn(std::move(stop));
+}
+
 std::int64_t DecoderStream::bytesRead() const {
     return m_input ? m_input->bytesRead() : 0;
 }
@@ -229,6 +235,7 @@ std::optional<double> DecoderStream::scanAudioBitrate() const {
     std::unique_ptr<DecoderInput> input = m_input->reopen();
     if (!input)
         return std::nullopt;
+    input->stopOn(m_input->stopToken());
     int error = BASS_OK;
     AVFormatContext* format = OpenFormat(*input, error);
     if (!format)
@@ -348,6 +355,11 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
 
 bool DecoderStream::refill() {
     while (!m_decoderDrained) {
+        // Stopped: what the decoder still holds is not wanted either.
+        if (m_input->stopRequested()) {
+            m_decoderDrained = true;
+            break;
+        }
         if (m_decodedFrames > kMaxFramesPerByte * m_input->bytesRead() + kFrameAllowance) {
             m_decoderDrained = true;
             break;

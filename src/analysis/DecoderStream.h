@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 struct AVFormatContext;
@@ -27,8 +28,10 @@ const char* AudioDecoderNames();
 class DecoderStream final : public ChannelSource {
 public:
     // Returns null and sets `error` (a BASS_ERROR_* code) when the file
-    // cannot be opened as audio.
-    static std::unique_ptr<DecoderStream> openFile(const QString& path, int& error);
+    // cannot be opened as audio. Once `stop` is requested, opening and
+    // decoding end at the next read (see DecoderInput::stopOn).
+    static std::unique_ptr<DecoderStream> openFile(const QString& path, int& error,
+                                                   std::stop_token stop = {});
     // `data` must outlive the stream.
     static std::unique_ptr<DecoderStream> openMemory(const void* data, std::size_t size,
                                                      int& error);
@@ -40,15 +43,17 @@ public:
     std::optional<double> bitrateKbps() override;
     std::optional<std::int64_t> lengthFrames() const override { return m_lengthFrames; }
     int nextFft2048(float magnitudes[1024]) override;
+    void stopOn(std::stop_token stop) override;
+
+    // Null, with `error` set, when `input` holds no audio we can decode.
+    static std::unique_ptr<DecoderStream> openInput(std::unique_ptr<DecoderInput> input,
+                                                    int& error);
 
     // Bytes the demuxer has read so far, re-reads included.
     std::int64_t bytesRead() const;
 
 private:
     DecoderStream();
-    // Null, with `error` set, when `input` holds no audio we can decode.
-    static std::unique_ptr<DecoderStream> openInput(std::unique_ptr<DecoderInput> input,
-                                                    int& error);
     int open(std::unique_ptr<DecoderInput> input);
     bool refill(); // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
