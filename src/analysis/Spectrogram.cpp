@@ -1,6 +1,7 @@
 #include "analysis/Spectrogram.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
 #include "analysis/SpectrogramLevels.h"
 
 #include <algorithm>
@@ -174,6 +175,8 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
         const HSTREAM stream = open();
+        if (stream == 0 && stop.stop_requested())
+            return Failed(SpectrogramError::Cancelled);
         if (stream == 0) {
             const int code = BASS_ErrorGetCode();
             return Failed(SpectrogramOpenError(code, path), code);
@@ -197,12 +200,9 @@ void Deliver(SpectrogramRender render, QImage& bitmap) {
 } // namespace
 
 SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop) {
-    return OpenAndRender(
-        [&fileName] {
-            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
-                                         BASS_UNICODE | BASS_STREAM_DECODE);
-        },
-        fileName, stop);
+    // The stop reaches the decoder's reads too: a slow file stops at its next read.
+    return OpenAndRender([&fileName, &stop] { return CreateFileStream(fileName, stop); }, fileName,
+                         stop);
 }
 
 SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size,
