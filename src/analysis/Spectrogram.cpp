@@ -2,6 +2,7 @@
 
 #include "analysis/BASS.h"
 #include "analysis/SpectrogramLevels.h"
+#include "analysis/StreamGuard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,17 +28,6 @@ constexpr qsizetype kLargePagePictureBytes = qsizetype(64) << 20;
 // 212 steps of 2.125 per dB: the picture shows about 100 dB under the loudest cell.
 constexpr int kDisplaySteps = 212;
 
-// Frees the stream on every way out, exceptions included.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { close(); }
-    void close() {
-        if (handle != 0)
-            BASS_StreamFree(handle);
-        handle = 0;
-    }
-};
-
 } // namespace
 
 void BuildSpectrogramPalette(SpectrogramPalette& palette) {
@@ -60,7 +50,7 @@ namespace {
 // Everything after opening, shared by the file and the in-memory entries; the
 // guard holds the open stream.
 void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
-    const HSTREAM stream = guard.handle;
+    const HSTREAM stream = guard.get();
     const std::int64_t planned = PlannedSpectrogramFrames(stream);
     if (planned < 1)
         return;
@@ -70,7 +60,7 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
     const std::int64_t frames = levels.frames();
     if (frames == 0)
         return;
-    guard.close(); // the decoder's buffers are not needed for painting
+    guard.reset(); // the decoder's buffers are not needed for painting
     // QImage addresses its columns with int.
     if (frames > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
@@ -143,7 +133,7 @@ void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
         BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
     if (stream == 0)
         return;
-    StreamGuard guard{stream};
+    StreamGuard guard(stream);
     RenderOpenStream(guard, bitmap);
 }
 
@@ -153,6 +143,6 @@ void RenderSpectrogramFromMemory(const void* data, std::size_t size, QImage& bit
     const HSTREAM stream = BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE);
     if (stream == 0)
         return;
-    StreamGuard guard{stream};
+    StreamGuard guard(stream);
     RenderOpenStream(guard, bitmap);
 }
