@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -47,20 +49,17 @@ void BuildSpectrogramPalette(SpectrogramPalette& palette) {
 
 namespace {
 
-// Everything after opening, shared by the file and the in-memory entries; the
-// guard holds the open stream.
-void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
-    const HSTREAM stream = guard.get();
-    const std::int64_t planned = PlannedSpectrogramFrames(stream);
-    if (planned < 1)
-        return;
+SpectrogramRender Failed(SpectrogramError error, int decoderCode = 0) {
+    SpectrogramRender render;
+    render.error = error;
+    render.decoderCode = decoderCode;
+    return render;
+}
 
-    SpectrogramLevels levels;
-    const int loudest = ReadSpectrogramLevels(stream, planned, levels);
+// The picture of the levels read; null when `stop` was requested on the way.
+// Throws std::bad_alloc when the picture cannot be had.
+QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token& stop) {
     const std::int64_t frames = levels.frames();
-    if (frames == 0)
-        return;
-    guard.reset(); // the decoder's buffers are not needed for painting
     // QImage addresses its columns with int.
     if (frames > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
@@ -77,9 +76,6 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
         pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
     }
 
-    // The old picture goes before the new one is made: an hour of audio is a
-    // quarter of a gigabyte of pixels.
-    bitmap = QImage();
     QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
     if (picture.isNull())
         throw std::bad_alloc();
@@ -101,6 +97,8 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
     constexpr std::int64_t kTile = 64;
     static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
     for (std::int64_t first = 0; first < frames; first += kTile) {
+        if (stop.stop_requested())
+            return QImage();
         const int count = int(std::min(kTile, frames - first));
         std::array<const std::uint8_t*, kTile> cells{};
         for (int i = 0; i < count; ++i)
@@ -117,32 +115,126 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
         }
         levels.releaseBlocksBefore(first + count);
     }
-    bitmap = std::move(picture);
+    return picture;
+}
+
+// What the rendering asks beside the picture, and how to learn the file's size.
+struct RenderRequest {
+    const std::stop_token& stop;
+    const SpectrogramOptions& options;
+    std::function<std::int64_t()> fileSize;
+};
+
+// Everything after opening, shared by the file and the in-memory entries; the
+// guard holds the open stream.
+SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& request) {
+    const HSTREAM stream = guard.get();
+    const std::stop_token& stop = request.stop;
+    SpectrogramRender render;
+    const auto fail = [&render](SpectrogramError error) {
+        render.error = error;
+        render.picture = QImage();
+        render.analysis.reset();
+        return render;
+    };
+    BASS_CHANNELINFO info{};
+    if (BASS_ChannelGetInfo(stream, &info))
+        render.sampleRate = info.freq;
+    // Before any frame, as the analysis on its own takes them.
+    std::optional<AudioQualityPass> analysis;
+    if (request.options.withAnalysis)
+        analysis.emplace(stream, request.fileSize);
+    const std::int64_t planned = PlannedSpectrogramFrames(stream);
+    if (planned < 1)
+        return fail(SpectrogramError::TooShort);
+
+    SpectrogramLevels levels;
+    std::function<void(const float*)> alsoAnalyse;
+    if (analysis && analysis->wantsFrames())
+        alsoAnalyse = [&analysis](const float* magnitudes) { analysis->addFrame(magnitudes); };
+    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop, alsoAnalyse);
+    render.frames = levels.frames();
+    if (stop.stop_requested())
+        return fail(SpectrogramError::Cancelled);
+    if (render.frames == 0)
+        return fail(SpectrogramError::NoSound);
+    if (analysis) {
+        // The picture ends at the planned length; the analysis takes every frame.
+        float magnitudes[kSpectrogramBins];
+        while (analysis->wantsFrames() && !stop.stop_requested() &&
+               BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
+            analysis->addFrame(magnitudes);
+        if (stop.stop_requested())
+            return fail(SpectrogramError::Cancelled);
+        render.analysis = analysis->result();
+    }
+    guard.reset(); // the decoder's buffers are not needed for painting
+
+    render.picture = PaintLevels(levels, loudest, stop);
+    if (render.picture.isNull())
+        return fail(SpectrogramError::Cancelled);
+    return render;
 }
 
 bool DecoderReady() {
     return BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
 }
 
+// Opens with `open` (a stream handle, 0 on failure) and renders; `path`
+// names the file for the reason of a failed open.
+template <typename Open>
+SpectrogramRender OpenAndRender(const Open& open, const QString& path,
+                                const RenderRequest& request) {
+    if (request.stop.stop_requested())
+        return Failed(SpectrogramError::Cancelled);
+    if (!DecoderReady())
+        return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
+    try {
+        const HSTREAM stream = open();
+        if (stream == 0) {
+            const int code = BASS_ErrorGetCode();
+            return Failed(SpectrogramOpenError(code, path), code);
+        }
+        StreamGuard guard(stream);
+        return RenderOpenStream(guard, request);
+    } catch (const std::bad_alloc&) {
+        return Failed(SpectrogramError::OutOfMemory);
+    }
+}
+
+// The specified entry's contract over a rendering: a picture replaces the
+// bitmap, running out of memory is thrown, anything else leaves it alone.
+void Deliver(SpectrogramRender render, QImage& bitmap) {
+    if (render.ok())
+        bitmap = std::move(render.picture);
+    else if (render.error == SpectrogramError::OutOfMemory)
+        throw std::bad_alloc();
+}
+
 } // namespace
 
+SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop,
+                                        const SpectrogramOptions& options) {
+    return OpenAndRender(
+        [&fileName] {
+            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
+                                         BASS_UNICODE | BASS_STREAM_DECODE);
+        },
+        fileName,
+        RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
+}
+
+SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size, std::stop_token stop,
+                                          const SpectrogramOptions& options) {
+    return OpenAndRender(
+        [data, size] { return BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE); },
+        QString(), RenderRequest{stop, options, [size] { return std::int64_t(size); }});
+}
+
 void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
-    if (!DecoderReady())
-        return;
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
-    if (stream == 0)
-        return;
-    StreamGuard guard(stream);
-    RenderOpenStream(guard, bitmap);
+    Deliver(RenderSpectrogramFile(fileName), bitmap);
 }
 
 void RenderSpectrogramFromMemory(const void* data, std::size_t size, QImage& bitmap) {
-    if (!DecoderReady())
-        return;
-    const HSTREAM stream = BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE);
-    if (stream == 0)
-        return;
-    StreamGuard guard(stream);
-    RenderOpenStream(guard, bitmap);
+    Deliver(RenderSpectrogramMemory(data, size), bitmap);
 }
