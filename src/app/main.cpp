@@ -1,6 +1,7 @@
 // The korvane program: one main window over the analysis core.
 #include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
+#include "app/ApplicationNames.h"
 #include "platform/NamedInstanceLock.h"
 
 #include <QApplication>
@@ -10,10 +11,7 @@ int main(int argc, char** argv) {
     const NamedInstanceLock instanceLock(QStringLiteral("QUIBLEX_Korvane"));
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
-    QApplication::setOrganizationName(QString::fromUtf8(KORVANE_COMPANY_NAME));
-    QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
+    SetApplicationNames();
     // Damaged files are reported in their rows; the decoder's own chatter
     // would only fill the terminal.
     const DecoderSetup decoder(DecoderLog::Silent);
