@@ -2,6 +2,7 @@
 
 #include "analysis/BASS.h"
 #include "analysis/FileStream.h"
+#include "analysis/StreamGuard.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -37,12 +38,6 @@ QString FormatOneDecimal(double value) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', 1);
 }
-
-// Closes the stream on every way out.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { BASS_StreamFree(handle); }
-};
 
 } // namespace
 
@@ -193,7 +188,7 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token sto
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
-    StreamGuard guard{stream};
+    const StreamGuard guard(stream);
     // Asked only when the stream states no bitrate.
     const TAudioQualityResult result = AnalyzeAudioStream(
         stream, [&path] { return FileSizeOrUnknown(path); }, stop);

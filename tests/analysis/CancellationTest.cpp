@@ -95,8 +95,9 @@ public:
             [path, &source](const QString& requested) -> std::unique_ptr<ChannelSource> {
                 if (requested != path)
                     return nullptr;
-                int error = 0;
-                return DecoderStream::openInput(std::make_unique<SlowInput>(source), error);
+                DecodeResult<std::unique_ptr<DecoderStream>> opened =
+                    DecoderStream::openInput(std::make_unique<SlowInput>(source));
+                return opened ? std::move(*opened) : nullptr;
             });
     }
     ~ScopedSlowFile() { SetChannelSourceFactoryForTesting(nullptr); }
@@ -113,9 +114,10 @@ TEST(Cancellation, AStopEndsADecodeWaitingOnSlowReadsAtItsNextRead) {
     std::stop_source stop;
     auto input = std::make_unique<SlowInput>(source);
     input->stopOn(stop.get_token());
-    int error = 0;
-    std::unique_ptr<DecoderStream> stream = DecoderStream::openInput(std::move(input), error);
-    ASSERT_TRUE(stream) << error;
+    DecodeResult<std::unique_ptr<DecoderStream>> opened =
+        DecoderStream::openInput(std::move(input));
+    ASSERT_TRUE(opened);
+    std::unique_ptr<DecoderStream> stream = std::move(*opened);
 
     const int readsToOpen = source.reads.load();
     std::atomic<int> frames{0};
