@@ -1,7 +1,7 @@
 #include "analysis/Spectrogram.h"
 
 #include "analysis/BASS.h"
-#include "analysis/SpectrogramLevels.h"
+#include "analysis/SpectrogramColumns.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,12 +66,13 @@ SpectrogramRender Failed(SpectrogramError error, int decoderCode = 0) {
     return render;
 }
 
-// The picture of the levels read; null when `stop` was requested on the way.
+// The picture of the levels read, one column per stored row; null when
+// `stop` was requested on the way.
 // Throws std::bad_alloc when the picture cannot be had.
 QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token& stop) {
-    const std::int64_t frames = levels.frames();
+    const std::int64_t width = levels.frames(); // a stored row per column
     // QImage addresses its columns with int.
-    if (frames > std::numeric_limits<int>::max() / 3)
+    if (width > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
 
     const int floor = std::max(loudest - kDisplaySteps, 0);
@@ -86,7 +87,7 @@ QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token
         pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
     }
 
-    QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
+    QImage picture(int(width), kSpectrogramBins, QImage::Format_BGR888);
     if (picture.isNull())
         throw std::bad_alloc();
     // Every tile below touches every row, so large pages would make the whole
@@ -106,10 +107,10 @@ QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token
     // in memory.
     constexpr std::int64_t kTile = 64;
     static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
-    for (std::int64_t first = 0; first < frames; first += kTile) {
+    for (std::int64_t first = 0; first < width; first += kTile) {
         if (stop.stop_requested())
             return QImage();
-        const int count = int(std::min(kTile, frames - first));
+        const int count = int(std::min(kTile, width - first));
         std::array<const std::uint8_t*, kTile> cells{};
         for (int i = 0; i < count; ++i)
             cells[std::size_t(i)] = levels.frame(first + i);
@@ -158,12 +159,13 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
     if (planned < 1)
         return fail(SpectrogramError::TooShort);
 
-    SpectrogramLevels levels;
+    SpectrogramColumns columns(
+        planned, std::clamp<std::int64_t>(request.options.maxColumns, 1, kSpectrogramMaxColumns));
     std::function<void(const float*)> alsoAnalyse;
     if (analysis && analysis->wantsFrames())
         alsoAnalyse = [&analysis](const float* magnitudes) { analysis->addFrame(magnitudes); };
-    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop, alsoAnalyse);
-    render.frames = levels.frames();
+    const int loudest = ReadSpectrogramColumns(stream, planned, columns, stop, alsoAnalyse);
+    render.frames = columns.frames();
     if (stop.stop_requested())
         return fail(SpectrogramError::Cancelled);
     if (render.frames == 0)
@@ -180,7 +182,7 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
     }
     guard.close(); // the decoder's buffers are not needed for painting
 
-    render.picture = PaintLevels(levels, loudest, stop);
+    render.picture = PaintLevels(columns.levels(), loudest, stop);
     if (render.picture.isNull())
         return fail(SpectrogramError::Cancelled);
     return render;
