@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -57,20 +58,17 @@ void BuildSpectrogramPalette(SpectrogramPalette& palette) {
 
 namespace {
 
-// Everything after opening, shared by the file and the in-memory entries; the
-// guard holds the open stream.
-void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
-    const HSTREAM stream = guard.handle;
-    const std::int64_t planned = PlannedSpectrogramFrames(stream);
-    if (planned < 1)
-        return;
+SpectrogramRender Failed(SpectrogramError error, int decoderCode = 0) {
+    SpectrogramRender render;
+    render.error = error;
+    render.decoderCode = decoderCode;
+    return render;
+}
 
-    SpectrogramLevels levels;
-    const int loudest = ReadSpectrogramLevels(stream, planned, levels);
+// The picture of the levels read; null when `stop` was requested on the way.
+// Throws std::bad_alloc when the picture cannot be had.
+QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token& stop) {
     const std::int64_t frames = levels.frames();
-    if (frames == 0)
-        return;
-    guard.close(); // the decoder's buffers are not needed for painting
     // QImage addresses its columns with int.
     if (frames > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
@@ -87,9 +85,6 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
         pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
     }
 
-    // The old picture goes before the new one is made: an hour of audio is a
-    // quarter of a gigabyte of pixels.
-    bitmap = QImage();
     QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
     if (picture.isNull())
         throw std::bad_alloc();
@@ -111,6 +106,8 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
     constexpr std::int64_t kTile = 64;
     static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
     for (std::int64_t first = 0; first < frames; first += kTile) {
+        if (stop.stop_requested())
+            return QImage();
         const int count = int(std::min(kTile, frames - first));
         std::array<const std::uint8_t*, kTile> cells{};
         for (int i = 0; i < count; ++i)
@@ -127,32 +124,98 @@ void RenderOpenStream(StreamGuard& guard, QImage& bitmap) {
         }
         levels.releaseBlocksBefore(first + count);
     }
-    bitmap = std::move(picture);
+    return picture;
+}
+
+// Everything after opening, shared by the file and the in-memory entries; the
+// guard holds the open stream.
+SpectrogramRender RenderOpenStream(StreamGuard& guard, const std::stop_token& stop) {
+    const HSTREAM stream = guard.handle;
+    SpectrogramRender render;
+    BASS_CHANNELINFO info{};
+    if (BASS_ChannelGetInfo(stream, &info))
+        render.sampleRate = info.freq;
+    const auto fail = [&render](SpectrogramError error) {
+        render.error = error;
+        render.picture = QImage();
+        return render;
+    };
+    const std::int64_t planned = PlannedSpectrogramFrames(stream);
+    if (planned < 1)
+        return fail(SpectrogramError::TooShort);
+
+    SpectrogramLevels levels;
+    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop);
+    render.frames = levels.frames();
+    if (stop.stop_requested())
+        return fail(SpectrogramError::Cancelled);
+    if (render.frames == 0)
+        return fail(SpectrogramError::NoSound);
+    guard.close(); // the decoder's buffers are not needed for painting
+
+    render.picture = PaintLevels(levels, loudest, stop);
+    if (render.picture.isNull())
+        return fail(SpectrogramError::Cancelled);
+    return render;
 }
 
 bool DecoderReady() {
     return BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
 }
 
+// Opens with `open` (a stream handle, 0 on failure) and renders; `path`
+// names the file for the reason of a failed open.
+template <typename Open>
+SpectrogramRender OpenAndRender(const Open& open, const QString& path,
+                                const std::stop_token& stop) {
+    if (stop.stop_requested())
+        return Failed(SpectrogramError::Cancelled);
+    if (!DecoderReady())
+        return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
+    try {
+        const HSTREAM stream = open();
+        if (stream == 0) {
+            const int code = BASS_ErrorGetCode();
+            return Failed(SpectrogramOpenError(code, path), code);
+        }
+        StreamGuard guard{stream};
+        return RenderOpenStream(guard, stop);
+    } catch (const std::bad_alloc&) {
+        return Failed(SpectrogramError::OutOfMemory);
+    }
+}
+
+// The specified entry's contract over a rendering: a picture replaces the
+// bitmap, running out of memory is thrown, anything else leaves it alone.
+void Deliver(SpectrogramRender render, QImage& bitmap) {
+    if (render.ok())
+        bitmap = std::move(render.picture);
+    else if (render.error == SpectrogramError::OutOfMemory)
+        throw std::bad_alloc();
+}
+
 } // namespace
 
+SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop) {
+    return OpenAndRender(
+        [&fileName] {
+            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
+                                         BASS_UNICODE | BASS_STREAM_DECODE);
+        },
+        fileName, stop);
+}
+
+SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size,
+                                          std::stop_token stop) {
+    return OpenAndRender(
+        [data, size] { return BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE); },
+        QString(), stop);
+}
+
 void RenderSpectrogram(const QString& fileName, QImage& bitmap) {
-    if (!DecoderReady())
-        return;
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
-    if (stream == 0)
-        return;
-    StreamGuard guard{stream};
-    RenderOpenStream(guard, bitmap);
+    Deliver(RenderSpectrogramFile(fileName), bitmap);
 }
 
 void RenderSpectrogramFromMemory(const void* data, std::size_t size, QImage& bitmap) {
-    if (!DecoderReady())
-        return;
-    const HSTREAM stream = BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE);
-    if (stream == 0)
-        return;
-    StreamGuard guard{stream};
-    RenderOpenStream(guard, bitmap);
+    Deliver(RenderSpectrogramMemory(data, size), bitmap);
 }

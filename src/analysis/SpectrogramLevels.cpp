@@ -146,11 +146,12 @@ std::int64_t PlannedSpectrogramFrames(HSTREAM stream) {
     return std::int64_t(frames);
 }
 
-int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels) {
+int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
+                          const std::stop_token& stop) {
     const SpectrogramLevelMapper& cellOf = SpectrogramLevelMapper::instance();
     float magnitudes[kSpectrogramBins];
     std::uint8_t loudest = 0;
-    while (levels.frames() < plannedFrames) {
+    while (levels.frames() < plannedFrames && !stop.stop_requested()) {
         if (BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) == BASS_DATA_ERROR)
             break;
         loudest =

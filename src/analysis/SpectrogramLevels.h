@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <vector>
 
 inline constexpr int kSpectrogramBins = 1024;
@@ -91,9 +92,11 @@ void AdviseLargePages(void* start, std::size_t length);
 // 0 when the length is not known.
 std::int64_t PlannedSpectrogramFrames(HSTREAM stream);
 
-// Reads FFT frames until the stream ends or `plannedFrames` are in, appending
-// their cells to `levels`. Returns the loudest cell value seen (0 if none).
-int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels);
+// Reads FFT frames until the stream ends, `plannedFrames` are in or `stop` is
+// requested (looked at before every frame), appending their cells to
+// `levels`. Returns the loudest cell value seen (0 if none).
+int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
+                          const std::stop_token& stop = {});
 
 // The palette entry of a cell between the display floor and floor + range.
 inline int SpectrogramPaletteIndex(int cell, int floor, int range) {

@@ -2,8 +2,8 @@
 // manager, and loads that analyse ahead while rows are appended in order.
 #include "app/AddFilesFilter.h"
 #include "app/AppForm.h"
-#include "app/FileCollection.h"
 #include "app/ResultList.h"
+#include "common/FileCollection.h"
 #include "platform/BusyCursor.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "cli/CheckCommand.h"
 
 #include "analysis/AudioAnalyzer.h"
-#include "app/FileCollection.h"
 #include "cli/CliSupport.h"
 #include "cli/ResultWriter.h"
+#include "common/FileCollection.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

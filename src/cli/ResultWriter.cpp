@@ -1,7 +1,7 @@
 #include "cli/ResultWriter.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "results/ResultLines.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,25 +9,12 @@ namespace {
 
 constexpr int kMaxPathWidth = 60;
 
-QString FloatText(float value) {
-    return QString::number(double(value), 'g', QLocale::FloatingPointShortest);
-}
-
 } // namespace
 
 ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const QStringList& paths)
     : m_out(out), m_format(format) {
     for (const QString& path : paths)
         m_pathWidth = std::max(m_pathWidth, int(std::min<qsizetype>(path.size(), kMaxPathWidth)));
-}
-
-QString ResultWriter::csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
 }
 
 QString ResultWriter::cutoffText(float cutoffHz) {
@@ -62,8 +49,7 @@ void ResultWriter::writeHeader() {
                         QStringLiteral("Result"), QStringLiteral("Reason")));
         break;
     case OutputFormat::Csv:
-        write(QStringLiteral(
-            "path,bitrate_kbps,sample_rate,cutoff_hz,sharp_cutoff,verdict,suspicious,reason"));
+        write(CsvHeaderLine());
         break;
     case OutputFormat::JsonLines:
         break;
@@ -77,26 +63,10 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r) {
                         cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason));
         break;
     case OutputFormat::Csv:
-        write(QStringList{
-            csvField(path), QString::number(r.BitrateKbps), QString::number(r.SampleRate),
-            FloatText(r.CutoffHz), r.SharpCutoff ? QStringLiteral("true") : QStringLiteral("false"),
-            VerdictWord(r.Verdict),
-            r.IsSuspicious ? QStringLiteral("true") : QStringLiteral("false"), csvField(r.Reason)}
-                  .join(u','));
+        write(CsvLine(path, r));
         break;
-    case OutputFormat::JsonLines: {
-        const QJsonObject row{
-            {QStringLiteral("path"), path},
-            {QStringLiteral("bitrate_kbps"), r.BitrateKbps},
-            {QStringLiteral("sample_rate"), qint64(r.SampleRate)},
-            {QStringLiteral("cutoff_hz"), double(r.CutoffHz)},
-            {QStringLiteral("sharp_cutoff"), r.SharpCutoff},
-            {QStringLiteral("verdict"), VerdictWord(r.Verdict)},
-            {QStringLiteral("suspicious"), r.IsSuspicious},
-            {QStringLiteral("reason"), r.Reason},
-        };
-        write(QString::fromUtf8(QJsonDocument(row).toJson(QJsonDocument::Compact)));
+    case OutputFormat::JsonLines:
+        write(JsonLine(path, r));
         break;
-    }
     }
 }

@@ -18,7 +18,6 @@ public:
     void writeHeader();
     void writeRow(const QString& path, const TAudioQualityResult& result);
 
-    static QString csvField(const QString& text);
     // Cutoff as the result list shows it: nearest integer, ties to even.
     static QString cutoffText(float cutoffHz);
 

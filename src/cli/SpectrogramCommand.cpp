@@ -1,10 +1,8 @@
 #include "cli/SpectrogramCommand.h"
 
 #include "analysis/AudioAnalyzer.h"
-#include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
 #include "analysis/SpectrogramAnnotation.h"
-#include "analysis/SpectrogramLevels.h"
 #include "analysis/SpectrogramView.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
@@ -14,8 +12,8 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <cstring>
-#include <new>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -37,39 +35,6 @@ std::optional<QSize> ParseSize(const QString& text) {
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         return std::nullopt;
     return QSize(width, height);
-}
-
-// The renderer says nothing about why it drew nothing; open the file again to
-// tell the user.
-QString RenderFailureReason(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("no such file");
-    if (info.isDir())
-        return QStringLiteral("it is a folder");
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
-    if (stream == 0) {
-        switch (BASS_ErrorGetCode()) {
-        case BASS_ERROR_FILEOPEN:
-            return QStringLiteral("it cannot be read");
-        case BASS_ERROR_FILEFORM:
-            return QStringLiteral("not an audio or video file with sound");
-        case BASS_ERROR_CODEC:
-            return QStringLiteral("no decoder for its sound");
-        case BASS_ERROR_FORMAT:
-            return QStringLiteral("unsupported sample rate or channel count");
-        case BASS_ERROR_MEM:
-            return QStringLiteral("out of memory");
-        default:
-            return QStringLiteral("it cannot be decoded (error %1)").arg(BASS_ErrorGetCode());
-        }
-    }
-    const std::int64_t planned = PlannedSpectrogramFrames(stream);
-    BASS_StreamFree(stream);
-    if (planned < 1)
-        return QStringLiteral("shorter than 2048 samples, or of unknown length");
-    return QStringLiteral("no sound could be decoded from it");
 }
 
 int WritePng(const QImage& image, const QString& path) {
@@ -144,16 +109,10 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     const QString path = files.first();
     const QString output = parser.value(outputOption);
 
-    QImage picture;
-    try {
-        RenderSpectrogram(path, picture);
-    } catch (const std::bad_alloc&) {
-        return Failure(QStringLiteral("cannot render '%1': not enough memory").arg(path));
-    }
-    if (picture.isNull())
-        return Failure(
-            QStringLiteral("cannot render '%1': %2").arg(path, RenderFailureReason(path)));
-    const std::int64_t frames = picture.width();
+    SpectrogramRender render = RenderSpectrogramFile(path);
+    if (!render.ok())
+        return Failure(QStringLiteral("cannot render '%1': %2").arg(path, render.errorText()));
+    QImage picture = std::move(render.picture);
     if (size)
         picture = StretchNearest(picture, *size);
 
@@ -163,7 +122,7 @@ int RunSpectrogramCommand(const QStringList& arguments) {
         SpectrogramLegend legend;
         legend.analysis = AnalyzeAudioQuality(path);
         legend.sampleRate = legend.analysis.SampleRate;
-        legend.frames = frames;
+        legend.frames = render.frames;
         legend.title = QFileInfo(path).fileName();
         AnnotatedSpectrogram annotated = AnnotateSpectrogram(picture, legend);
         if (annotated.image.isNull())

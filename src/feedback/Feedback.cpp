@@ -1,6 +1,6 @@
 #include "feedback/Feedback.h"
 
-#include "app/Trim.h"
+#include "common/Trim.h"
 #include "services/WebHelpers.h"
 #include "translation/LanguageFile.h"
 

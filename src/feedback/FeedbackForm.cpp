@@ -1,6 +1,6 @@
 #include "feedback/FeedbackForm.h"
 
-#include "app/Trim.h"
+#include "common/Trim.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
 #include "translation/WindowTexts.h"

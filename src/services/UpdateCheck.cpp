@@ -1,6 +1,7 @@
 #include "services/UpdateCheck.h"
 
-#include "app/Trim.h"
+#include "common/Trim.h"
+#include "platform/SystemInfo.h"
 #include "services/TextScramble.h"
 #include "services/WebHelpers.h"
 

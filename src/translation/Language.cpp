@@ -1,6 +1,6 @@
 #include "translation/Language.h"
 
-#include "app/Trim.h"
+#include "common/Trim.h"
 #include "platform/UserLanguage.h"
 #include "translation/LanguageFile.h"
 

@@ -1,6 +1,6 @@
 #include "translation/LanguageChoice.h"
 
-#include "app/Trim.h"
+#include "common/Trim.h"
 #include "translation/LanguageFile.h"
 #include "translation/WindowTexts.h"
 

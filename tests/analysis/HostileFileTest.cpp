@@ -6,7 +6,7 @@
 #include "analysis/DecoderInput.h"
 #include "analysis/DecoderStream.h"
 #include "analysis/Spectrogram.h"
-#include "app/FileCollection.h"
+#include "common/FileCollection.h"
 #include "support/TestMedia.h"
 
 #include <QFile>

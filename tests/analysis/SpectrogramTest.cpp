@@ -3,6 +3,7 @@
 // leave the caller's picture alone.
 #include "analysis/Spectrogram.h"
 
+#include "GeneratedSource.h"
 #include "ScriptedSource.h"
 #include "analysis/BASS.h"
 #include "analysis/SpectrogramLevels.h"
@@ -10,7 +11,6 @@
 
 #include <QTemporaryDir>
 #include <cmath>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace testmedia;
@@ -67,52 +67,6 @@ bool ColumnIsBlack(const QImage& image, int x) {
     }
     return true;
 }
-
-// A source that makes its frames as they are asked for: it can claim any
-// length, deliver any number of frames, and count or watch the reads.
-class GeneratedSource final : public ChannelSource {
-public:
-    std::int64_t claimedFrames = 0; // length the "header" states, in samples
-    std::int64_t available = 0;     // FFT frames it can actually deliver
-    std::function<void(std::int64_t frame, float* magnitudes)> fill;
-    std::int64_t* reads = nullptr;
-    std::function<void()> onRead;
-
-    std::uint32_t sampleRate() const override { return 44100; }
-    int channels() const override { return 2; }
-    std::optional<double> bitrateKbps() override { return 320.0; }
-    std::optional<std::int64_t> lengthFrames() const override { return claimedFrames; }
-    int nextFft2048(float magnitudes[1024]) override {
-        if (m_next >= available)
-            return 0;
-        std::fill(magnitudes, magnitudes + 1024, 0.0f);
-        if (fill)
-            fill(m_next, magnitudes);
-        ++m_next;
-        if (reads)
-            ++*reads;
-        if (onRead)
-            onRead();
-        return 2048;
-    }
-
-private:
-    std::int64_t m_next = 0;
-};
-
-// Routes one path to a fresh copy of `prototype` while alive.
-class ScopedGeneratedFile {
-public:
-    ScopedGeneratedFile(const QString& path, const GeneratedSource& prototype) {
-        SetChannelSourceFactoryForTesting(
-            [path, prototype](const QString& requested) -> std::unique_ptr<ChannelSource> {
-                if (requested != path)
-                    return nullptr;
-                return std::make_unique<GeneratedSource>(prototype);
-            });
-    }
-    ~ScopedGeneratedFile() { SetChannelSourceFactoryForTesting(nullptr); }
-};
 
 const QString kScripted = QStringLiteral("/scripted/spectrogram.flac");
 

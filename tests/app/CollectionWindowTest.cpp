@@ -2,7 +2,7 @@
 #include "AppFormFixture.h"
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/Spectrogram.h"
-#include "app/FileCollection.h"
+#include "common/FileCollection.h"
 #include "support/TestMedia.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // Loads that analyse ahead: same rows as one file at a time, a window that
 // answers while a row waits, and removal, stop and close during a load.
 #include "AppFormFixture.h"
-#include "app/FileCollection.h"
 #include "app/ResultRow.h"
+#include "common/FileCollection.h"
 #include "support/TestMedia.h"
 
 #include <QAction>

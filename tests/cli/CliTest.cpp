@@ -63,8 +63,8 @@ protected:
         WriteBytes(dir.filePath(QStringLiteral("set/notaudio.mp3")), "no sound here, \"quoted\"\n");
     }
 
-    // Paths in the order the scan finds them are file-system dependent; the
-    // golden files name the files one by one instead.
+    // The golden files name the files one by one, so they also pin the
+    // order of the command line.
     QStringList files() const {
         return {QStringLiteral("set/bandlimited.wav"), QStringLiteral("set/fullband.wav"),
                 QStringLiteral("set/lowrate.wav"), QStringLiteral("set/silence.wav"),

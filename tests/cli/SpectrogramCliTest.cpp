@@ -293,6 +293,7 @@ TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {
         const char* message;
     } cases[] = {
         {{"spectrogram", "missing.wav", "-o", "x.png"}, 2, "no such file"},
+        {{"spectrogram", ".", "-o", "x.png"}, 2, "it is a folder"},
         {{"spectrogram", "short.wav", "-o", "x.png"}, 2, "shorter than 2048 samples"},
         {{"spectrogram", "notes.mp3", "-o", "x.png"}, 2, "not an audio or video file"},
         {{"spectrogram", "comb.wav", "-o", "no-such-folder/x.png"}, 2, "cannot write"},

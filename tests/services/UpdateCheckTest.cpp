@@ -4,6 +4,7 @@
 
 #include "ScriptedServer.h"
 #include "VendorServerProcess.h"
+#include "platform/SystemInfo.h"
 #include "services/TextScramble.h"
 #include "services/WebHelpers.h"
 

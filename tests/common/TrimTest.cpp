@@ -1,4 +1,4 @@
-#include "app/Trim.h"
+#include "common/Trim.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/Trim.h"
+#include "common/Trim.h"
 
 QString TrimControl(QStringView text) {
     qsizetype begin = 0;

@@ -1,7 +1,8 @@
-#include "app/FileCollection.h"
+#include "common/FileCollection.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -74,6 +75,73 @@ TEST(ScanFolder, DepthFirstPreOrderWithHiddenFiles) {
     // Scanning appends: loading the same folder twice lists its files twice.
     ScanFolder(root, found);
     EXPECT_EQ(found.size(), 8);
+}
+
+TEST(FileNameOrder, AsAFileManagerListsNames) {
+    // Each pair in the order a file manager shows it; both ways round are checked.
+    const std::pair<const char*, const char*> cases[] = {
+        {"track 9.flac", "track 10.flac"},
+        {"f470.mp3", "f1463.mp3"},
+        {"f0470.mp3", "f1463.mp3"},
+        {"f2.mp3", "f10.mp3"},
+        {"Disc 1", "disc 2"},
+        {"apple.mp3", "Banana.mp3"},
+        {"Banana.mp3", "cherry.mp3"},
+        {"A.mp3", "a.mp3"},                // equal but for case: a fixed order all the same
+        {"01 intro.flac", "1 intro.flac"}, // equal numbers: a fixed order too
+        {"01 intro.flac", "2 song.flac"},
+        {"10 - ten.mp3", "100 - hundred.mp3"},
+        {"album", "album 2"},
+    };
+    const FileNameOrder order;
+    for (auto [first, second] : cases) {
+        const QString a = QString::fromUtf8(first), b = QString::fromUtf8(second);
+        EXPECT_TRUE(order.less(a, b)) << first << " < " << second;
+        EXPECT_FALSE(order.less(b, a)) << second << " !< " << first;
+    }
+    EXPECT_FALSE(order.less(QStringLiteral("x.mp3"), QStringLiteral("x.mp3")));
+}
+
+TEST(ScanFolder, ListsEachFolderInNameOrderWithSubfoldersAmongFiles) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    // Created out of order, so creation order cannot pass for name order.
+    for (const char* name :
+         {"f10.mp3", "Disc 2/t2.mp3", "f1.mp3", "disc 10/t1.mp3", "Disc 2/t10.mp3", "F2.mp3",
+          "disc 1/t1.mp3", "Disc 2/T1.mp3", "e.flac", "g.wav"}) {
+        const QString path = root + u'/' + QString::fromUtf8(name);
+        QDir().mkpath(QFileInfo(path).path());
+        Touch(path);
+    }
+    QStringList found;
+    ScanFolder(root, found);
+    const QStringList expected = {
+        QStringLiteral("disc 1/t1.mp3"),  QStringLiteral("Disc 2/T1.mp3"),
+        QStringLiteral("Disc 2/t2.mp3"),  QStringLiteral("Disc 2/t10.mp3"),
+        QStringLiteral("disc 10/t1.mp3"), QStringLiteral("e.flac"),
+        QStringLiteral("f1.mp3"),         QStringLiteral("F2.mp3"),
+        QStringLiteral("f10.mp3"),        QStringLiteral("g.wav"),
+    };
+    EXPECT_EQ(Relative(found, root), expected) << Relative(found, root).join(u'|').toStdString();
+}
+
+TEST(ScanFolder, ThousandsOfNumberedFilesComeOutInNumericOrder) {
+    QTemporaryDir dir;
+    QStringList expected;
+    for (int i = 0; i < 2000; ++i)
+        expected << QStringLiteral("f%1.mp3").arg(i);
+    // A shuffled creation order, as a hashed directory would hand it back anyway.
+    QStringList shuffled = expected;
+    std::uint32_t state = 7;
+    for (qsizetype i = shuffled.size() - 1; i > 0; --i) {
+        state = state * 1664525u + 1013904223u;
+        shuffled.swapItemsAt(i, qsizetype(state % std::uint32_t(i + 1)));
+    }
+    for (const QString& name : shuffled)
+        Touch(dir.filePath(name));
+    QStringList found;
+    ScanFolder(dir.path(), found);
+    EXPECT_EQ(Relative(found, dir.path()), expected);
 }
 
 TEST(ScanFolder, MissingEmptyAndUnreadableFoldersAddNothing) {

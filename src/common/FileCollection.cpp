@@ -1,11 +1,15 @@
-#include "app/FileCollection.h"
+#include "common/FileCollection.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -47,7 +51,13 @@ QString FromFsName(const fs::path& name) {
 #endif
 }
 
-void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited) {
+struct Entry {
+    QString Name;
+    fs::file_status Status;
+};
+
+void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited,
+          const FileNameOrder& order) {
     std::error_code ec;
     const fs::path fsFolder = ToFsPath(folder);
     // The real folder behind any links: entering it twice would mean a loop
@@ -59,19 +69,26 @@ void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited
     fs::directory_iterator it(fsFolder, fs::directory_options::skip_permission_denied, ec);
     if (ec)
         return;
-    const QString prefix = WithSeparator(folder);
+    // The file system's own order is hash order on most Linux file systems;
+    // an album must come out as a file manager lists it.
+    std::vector<Entry> entries;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec)
-            return;
-        const QString name = FromFsName(it->path().filename());
+            break;
         std::error_code typeError;
-        const fs::file_status status = it->status(typeError);
-        if (fs::is_directory(status)) {
-            Scan(prefix + name, found, visited);
-        } else if (fs::is_other(status)) {
+        entries.push_back({FromFsName(it->path().filename()), it->status(typeError)});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [&order](const Entry& a, const Entry& b) { return order.less(a.Name, b.Name); });
+
+    const QString prefix = WithSeparator(folder);
+    for (const Entry& entry : entries) {
+        if (fs::is_directory(entry.Status)) {
+            Scan(prefix + entry.Name, found, visited, order);
+        } else if (fs::is_other(entry.Status)) {
             // FIFOs, sockets and devices are never media, and reading one could block.
-        } else if (IsSupportedFile(name)) {
-            found.append(prefix + name);
+        } else if (IsSupportedFile(entry.Name)) {
+            found.append(prefix + entry.Name);
         }
     }
 }
@@ -96,7 +113,28 @@ bool IsSupportedFile(const QString& name) {
     return false;
 }
 
+FileNameOrder::FileNameOrder() {
+    // Under the C locale the collator compares code points, which is neither
+    // case-insensitive nor numeric; English rules are what such a user expects.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    m_collator = QCollator(locale);
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+    m_collator.setNumericMode(true);
+}
+
+bool FileNameOrder::less(const QString& a, const QString& b) const {
+    const int byCollation = m_collator.compare(a, b);
+    if (byCollation != 0)
+        return byCollation < 0;
+    // "Song.mp3" and "song.mp3", or "01" and "1", collate alike; keep the
+    // order the same on every run all the same.
+    return a < b;
+}
+
 void ScanFolder(const QString& folder, QStringList& found) {
     std::set<fs::path> visited;
-    Scan(folder, found, visited);
+    const FileNameOrder order;
+    Scan(folder, found, visited, order);
 }

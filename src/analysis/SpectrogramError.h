@@ -1,0 +1,31 @@
+// Why a spectrogram could not be drawn, as the renderer learns it in its one
+// pass over the file, and the words the program shows for it.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+enum class SpectrogramError : std::uint8_t {
+    None,
+    Cancelled,          // the caller asked it to stop
+    OutOfMemory,        // the level matrix or the picture could not be had
+    DecoderUnavailable, // the decoding library would not start
+    NoSuchFile,
+    IsFolder,
+    CannotRead,        // there, but not a regular file we may read
+    NotAudio,          // not a media file, or no audio stream in it
+    NoDecoder,         // no decoder for its audio stream's codec
+    UnsupportedFormat, // a sample rate or channel count out of bounds
+    CannotDecode,      // any other refusal of the decoder (its code says which)
+    TooShort,          // no whole 2048-sample frame planned: short, or of unknown length
+    NoSound,           // opened, but not a single frame came out
+};
+
+// The reason of a failed stream open, from the decoder's error code. `path`
+// tells a missing file and a folder from other unreadable names; it is
+// looked at, never opened again.
+SpectrogramError SpectrogramOpenError(int decoderCode, const QString& path);
+
+// Lower-case words that complete "cannot render 'FILE': ". `decoderCode` is
+// named only for CannotDecode.
+QString SpectrogramErrorText(SpectrogramError error, int decoderCode = 0);

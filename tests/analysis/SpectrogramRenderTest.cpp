@@ -1,0 +1,176 @@
+// The renderer's own entry: the picture or the reason there is none, from
+// one pass over the file, and a stop that is obeyed before the next frame.
+#include "GeneratedSource.h"
+#include "ScriptedSource.h"
+#include "analysis/BASS.h"
+#include "analysis/Spectrogram.h"
+#include "support/TestMedia.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <new>
+#include <optional>
+#include <stop_token>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace testmedia;
+
+// Readable reasons in assertion messages.
+static void PrintTo(SpectrogramError error, std::ostream* out) {
+    *out << int(error) << " (" << SpectrogramErrorText(error, 0).toStdString() << ")";
+}
+
+namespace {
+
+const QString kScripted = QStringLiteral("/scripted/render.flac");
+
+// A copy of a short WAV with one header field changed (offsets of the
+// canonical 44-byte header).
+QString PatchedWav(const QString& good, const QString& path, qsizetype at, quint16 value) {
+    QByteArray bytes = ReadAll(good);
+    qToLittleEndian(value, bytes.data() + at);
+    return WriteBytes(path, bytes);
+}
+
+GeneratedSource Toned(std::int64_t frames) {
+    GeneratedSource source;
+    source.claimedFrames = frames * 2048;
+    source.available = frames;
+    source.fill = [](std::int64_t frame, float* m) { m[frame % 1024] = 0.5f; };
+    return source;
+}
+
+} // namespace
+
+TEST(RenderSpectrogramFile, SaysWhyThereIsNoPicture) {
+    QTemporaryDir dir;
+    const auto path = [&dir](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    const QString good = WriteWav(path("good.wav"), SineAtBin(40, 44100, 8192, 0.5f), 44100);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), path("null.wav")));
+    ScriptedSource noFrames; // claims a second, delivers nothing
+    noFrames.frames = 44100;
+    ScriptedSource unknownLength;
+    unknownLength.frames = std::nullopt;
+    unknownLength.spectra.assign(5, std::vector<float>(1024, 0.5f));
+
+    const struct {
+        const char* name;
+        QString path;
+        std::optional<ScriptedSource> script;
+        SpectrogramError error;
+    } cases[] = {
+        {"missing", path("missing.wav"), std::nullopt, SpectrogramError::NoSuchFile},
+        {"folder", dir.path(), std::nullopt, SpectrogramError::IsFolder},
+        {"device", path("null.wav"), std::nullopt, SpectrogramError::CannotRead},
+        {"text", WriteBytes(path("notes.mp3"), "not sound"), std::nullopt,
+         SpectrogramError::NotAudio},
+        {"unknown codec", PatchedWav(good, path("codec.wav"), 20, 0x2345), std::nullopt,
+         SpectrogramError::NoDecoder},
+        {"no channels", PatchedWav(good, path("channels.wav"), 22, 0), std::nullopt,
+         SpectrogramError::UnsupportedFormat},
+        {"2047 samples", WriteWav(path("short.wav"), SineAtBin(40, 44100, 2047, 0.5f), 44100),
+         std::nullopt, SpectrogramError::TooShort},
+        {"length unknown", kScripted, unknownLength, SpectrogramError::TooShort},
+        {"no frame delivered", kScripted, noFrames, SpectrogramError::NoSound},
+    };
+    for (const auto& c : cases) {
+        std::optional<ScopedScriptedFile> route;
+        if (c.script)
+            route.emplace(c.path, *c.script);
+        const SpectrogramRender render = RenderSpectrogramFile(c.path);
+        EXPECT_EQ(render.error, c.error) << c.name;
+        EXPECT_FALSE(render.ok()) << c.name;
+        EXPECT_TRUE(render.picture.isNull()) << c.name;
+        EXPECT_FALSE(render.errorText().isEmpty()) << c.name;
+    }
+}
+
+TEST(RenderSpectrogramFile, GivesThePictureOfTheSpecifiedEntryWithItsFacts) {
+    QTemporaryDir dir;
+    const QString file = WriteWav(dir.filePath(QStringLiteral("tone.wav")),
+                                  SineAtBin(100, 48000, 30 * 2048 + 500, 0.5f), 48000);
+    const SpectrogramRender render = RenderSpectrogramFile(file);
+    ASSERT_TRUE(render.ok()) << render.errorText().toStdString();
+    EXPECT_TRUE(render.errorText().isEmpty());
+    EXPECT_EQ(render.sampleRate, 48000u);
+    EXPECT_EQ(render.frames, 30);
+    EXPECT_EQ(render.picture.size(), QSize(30, 1024));
+    EXPECT_EQ(render.picture.format(), QImage::Format_BGR888);
+
+    QImage bitmap;
+    RenderSpectrogram(file, bitmap);
+    EXPECT_EQ(bitmap, render.picture);
+    const QByteArray bytes = ReadAll(file);
+    EXPECT_EQ(RenderSpectrogramMemory(bytes.constData(), std::size_t(bytes.size())).picture,
+              render.picture);
+}
+
+TEST(RenderSpectrogramFile, StopIsObeyedBeforeTheNextFrame) {
+    const struct {
+        std::int64_t frames;
+        std::int64_t stopAtRead; // 0: before the call
+    } cases[] = {{1000, 1}, {1000, 7}, {50, 50}, {50, 0}};
+    for (const auto& c : cases) {
+        std::stop_source stop;
+        std::int64_t reads = 0;
+        GeneratedSource source = Toned(c.frames);
+        source.reads = &reads;
+        source.onRead = [&] {
+            if (reads == c.stopAtRead)
+                stop.request_stop();
+        };
+        ScopedGeneratedFile route(kScripted, source);
+        if (c.stopAtRead == 0)
+            stop.request_stop();
+        const SpectrogramRender render = RenderSpectrogramFile(kScripted, stop.get_token());
+        EXPECT_EQ(render.error, SpectrogramError::Cancelled) << c.stopAtRead;
+        EXPECT_TRUE(render.picture.isNull()) << c.stopAtRead;
+        EXPECT_EQ(reads, c.stopAtRead) << "frames read after the stop";
+    }
+}
+
+TEST(RenderSpectrogramFile, RunningOutOfMemoryIsAReasonAndTheSpecifiedEntryThrowsIt) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit starves the sanitizer's shadow memory";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "an address-space limit starves the sanitizer's shadow memory";
+#endif
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A minute of frames needs more than the 48 MiB of address space left to
+    // the child: for its levels or for its picture.
+    ScopedGeneratedFile route(kScripted, Toned(40000));
+    const auto limitAddressSpace = [] {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        if (!statm.open(QIODevice::ReadOnly))
+            std::_Exit(90);
+        const rlim_t pages = statm.readAll().split(' ').value(0).toULongLong();
+        const rlim_t limit = pages * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(48) << 20);
+        const rlimit rl{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &rl) != 0)
+            std::_Exit(91);
+    };
+    EXPECT_EXIT(
+        {
+            limitAddressSpace();
+            std::_Exit(int(RenderSpectrogramFile(kScripted).error));
+        },
+        ::testing::ExitedWithCode(int(SpectrogramError::OutOfMemory)), "");
+    EXPECT_EXIT(
+        {
+            limitAddressSpace();
+            QImage bitmap(2, 2, QImage::Format_BGR888);
+            try {
+                RenderSpectrogram(kScripted, bitmap);
+            } catch (const std::bad_alloc&) {
+                std::_Exit(bitmap.width() == 2 ? 42 : 43);
+            }
+            std::_Exit(44);
+        },
+        ::testing::ExitedWithCode(42), "");
+}
