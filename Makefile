@@ -3,7 +3,7 @@ PRESET ?= debug
 BUILD_DIR := build/$(PRESET)
 DEPS_STAMP := build/.deps-installed
 
-.PHONY: all deps configure build run test test-asan bench demo screenshot fuzz format check-format clean
+.PHONY: all deps configure build run test test-asan bench demo screenshot fuzz package format check-format clean
 
 all: build
 
@@ -41,6 +41,13 @@ fuzz: $(DEPS_STAMP)
 bench:
 	$(MAKE) PRESET=release build
 	bash bench/run.sh build/release
+
+# build/package/korvane_<version>_<arch>.deb: binaries under /usr, the program
+# folder /usr/lib/korvane, the desktop entry and icons, dependencies declared.
+package: $(DEPS_STAMP)
+	@if [ ! -f build/package/build.ninja ]; then cmake --preset package; fi
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
 
 # The README's picture of the window (under a virtual X server).
 screenshot: build

@@ -23,6 +23,8 @@ PACKAGES=(
   clang libclang-rt-dev
   # benchmarks
   sox libsox-fmt-all time
+  # the .deb package (make package) and its desktop entry; the parallel recipe
+  dpkg-dev fakeroot desktop-file-utils parallel
 )
 
 missing=()

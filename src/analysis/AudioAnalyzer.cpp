@@ -173,6 +173,11 @@ void JudgeSpectrum(TAudioQualityResult& result, const Spectrum1024& powerSum,
     result.IsSuspicious = result.Verdict == qvPossible || result.Verdict == qvLikely;
 }
 
+std::int64_t FileSizeOrUnknown(const QString& path) {
+    const QFileInfo file(path);
+    return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
+}
+
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
     const HSTREAM stream =
         BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
@@ -183,17 +188,22 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
         return result;
     }
     StreamGuard guard{stream};
-    // Asked only when the stream states no bitrate; -1 when the file is gone.
-    return AnalyzeAudioStream(stream, [&path] {
-        const QFileInfo file(path);
-        return file.exists() ? std::int64_t(file.size()) : std::int64_t(-1);
-    });
+    // Asked only when the stream states no bitrate.
+    return AnalyzeAudioStream(stream, [&path] { return FileSizeOrUnknown(path); });
 }
 
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
                                        const std::function<std::int64_t()>& fileSize) {
-    TAudioQualityResult result;
+    AudioQualityPass pass(stream, fileSize);
+    float frame[kBins];
+    while (pass.wantsFrames() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
+        pass.addFrame(frame);
+    return pass.result();
+}
 
+AudioQualityPass::AudioQualityPass(HSTREAM stream, const std::function<std::int64_t()>& fileSize) {
+    TAudioQualityResult& result = m_result;
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(stream, &info);
     result.SampleRate = info.freq;
@@ -201,7 +211,8 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
         // Without a sample rate there is no frequency axis to judge on.
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Unknown sample rate");
-        return result;
+        m_settled = true;
+        return;
     }
 
     float bitrate = 0.0f;
@@ -215,21 +226,22 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
             result.BitrateKbps = KbpsFrom(size * 8.0 / 1000.0 / seconds);
         }
     }
+}
 
-    Spectrum1024 powerSum{};
-    std::int64_t audibleFrames = 0;
-    float frame[kBins];
-    while (BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
-        double audible = 0.0;
-        for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
-            audible += double(frame[b]) * double(frame[b]);
-        if (audible < kSilentPower)
-            continue;
-        for (int b = 0; b < kBins; ++b)
-            powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
-        ++audibleFrames;
-    }
+void AudioQualityPass::addFrame(const float* frame) {
+    double audible = 0.0;
+    for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
+        audible += double(frame[b]) * double(frame[b]);
+    if (audible < kSilentPower)
+        return;
+    for (int b = 0; b < kBins; ++b)
+        m_powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
+    ++m_audibleFrames;
+}
 
-    JudgeSpectrum(result, powerSum, audibleFrames);
+TAudioQualityResult AudioQualityPass::result() const {
+    TAudioQualityResult result = m_result;
+    if (!m_settled)
+        JudgeSpectrum(result, m_powerSum, m_audibleFrames);
     return result;
 }

@@ -31,6 +31,32 @@ using Spectrum1024 = std::array<double, 1024>;
 // empty or silent files come back as qvError with a reason, never by exception.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path);
 
+// The analysis fed one FFT frame at a time, so a pass that reads the frames
+// for something else (the spectrogram) gets exactly what AnalyzeAudioStream
+// would give for the same frames.
+class AudioQualityPass {
+public:
+    // Takes what the analysis reads before decoding: the sample rate and the
+    // bitrate. `fileSize` as for AnalyzeAudioStream.
+    AudioQualityPass(HSTREAM stream, const std::function<std::int64_t()>& fileSize);
+
+    // False once the result no longer depends on frames (no sample rate).
+    bool wantsFrames() const { return !m_settled; }
+    // The next frame's 1024 magnitudes, as BASS_DATA_FFT2048 gives them.
+    void addFrame(const float* magnitudes);
+    // The analysis of the frames added so far.
+    TAudioQualityResult result() const;
+
+private:
+    TAudioQualityResult m_result;
+    bool m_settled = false;
+    Spectrum1024 m_powerSum{};
+    std::int64_t m_audibleFrames = 0;
+};
+
+// A file's size in bytes for the bitrate estimate; -1 when it is gone.
+std::int64_t FileSizeOrUnknown(const QString& path);
+
 // The analysis of a stream the caller has opened (and frees). `fileSize` gives
 // the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
 // a stream that states none; it is called at most once.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <new>
 #include <utility>
@@ -127,30 +128,56 @@ QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token
     return picture;
 }
 
+// What the rendering asks beside the picture, and how to learn the file's size.
+struct RenderRequest {
+    const std::stop_token& stop;
+    const SpectrogramOptions& options;
+    std::function<std::int64_t()> fileSize;
+};
+
 // Everything after opening, shared by the file and the in-memory entries; the
 // guard holds the open stream.
-SpectrogramRender RenderOpenStream(StreamGuard& guard, const std::stop_token& stop) {
+SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& request) {
     const HSTREAM stream = guard.handle;
+    const std::stop_token& stop = request.stop;
     SpectrogramRender render;
-    BASS_CHANNELINFO info{};
-    if (BASS_ChannelGetInfo(stream, &info))
-        render.sampleRate = info.freq;
     const auto fail = [&render](SpectrogramError error) {
         render.error = error;
         render.picture = QImage();
+        render.analysis.reset();
         return render;
     };
+    BASS_CHANNELINFO info{};
+    if (BASS_ChannelGetInfo(stream, &info))
+        render.sampleRate = info.freq;
+    // Before any frame, as the analysis on its own takes them.
+    std::optional<AudioQualityPass> analysis;
+    if (request.options.withAnalysis)
+        analysis.emplace(stream, request.fileSize);
     const std::int64_t planned = PlannedSpectrogramFrames(stream);
     if (planned < 1)
         return fail(SpectrogramError::TooShort);
 
     SpectrogramLevels levels;
-    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop);
+    std::function<void(const float*)> alsoAnalyse;
+    if (analysis && analysis->wantsFrames())
+        alsoAnalyse = [&analysis](const float* magnitudes) { analysis->addFrame(magnitudes); };
+    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop, alsoAnalyse);
     render.frames = levels.frames();
     if (stop.stop_requested())
         return fail(SpectrogramError::Cancelled);
     if (render.frames == 0)
         return fail(SpectrogramError::NoSound);
+    if (analysis) {
+        // The picture ends at the planned length; the analysis takes every frame.
+        float magnitudes[kSpectrogramBins];
+        while (analysis->wantsFrames() && !stop.stop_requested() &&
+               BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
+            analysis->addFrame(magnitudes);
+        if (stop.stop_requested())
+            return fail(SpectrogramError::Cancelled);
+        render.analysis = analysis->result();
+    }
     guard.close(); // the decoder's buffers are not needed for painting
 
     render.picture = PaintLevels(levels, loudest, stop);
@@ -167,8 +194,8 @@ bool DecoderReady() {
 // names the file for the reason of a failed open.
 template <typename Open>
 SpectrogramRender OpenAndRender(const Open& open, const QString& path,
-                                const std::stop_token& stop) {
-    if (stop.stop_requested())
+                                const RenderRequest& request) {
+    if (request.stop.stop_requested())
         return Failed(SpectrogramError::Cancelled);
     if (!DecoderReady())
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
@@ -179,7 +206,7 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
             return Failed(SpectrogramOpenError(code, path), code);
         }
         StreamGuard guard{stream};
-        return RenderOpenStream(guard, stop);
+        return RenderOpenStream(guard, request);
     } catch (const std::bad_alloc&) {
         return Failed(SpectrogramError::OutOfMemory);
     }
@@ -196,20 +223,22 @@ void Deliver(SpectrogramRender render, QImage& bitmap) {
 
 } // namespace
 
-SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop) {
+SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop,
+                                        const SpectrogramOptions& options) {
     return OpenAndRender(
         [&fileName] {
             return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
                                          BASS_UNICODE | BASS_STREAM_DECODE);
         },
-        fileName, stop);
+        fileName,
+        RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
 }
 
-SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size,
-                                          std::stop_token stop) {
+SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size, std::stop_token stop,
+                                          const SpectrogramOptions& options) {
     return OpenAndRender(
         [data, size] { return BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE); },
-        QString(), stop);
+        QString(), RenderRequest{stop, options, [size] { return std::int64_t(size); }});
 }
 
 void RenderSpectrogram(const QString& fileName, QImage& bitmap) {

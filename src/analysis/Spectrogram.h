@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AudioAnalyzer.h"
 #include "analysis/SpectrogramError.h"
 
 #include <QImage>
@@ -7,12 +8,19 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stop_token>
 
 // 256 entries of blue, green, red bytes (the byte order of a 24-bit pixel row).
 using SpectrogramPalette = std::array<std::uint8_t, 256 * 3>;
 
 void BuildSpectrogramPalette(SpectrogramPalette& palette);
+
+struct SpectrogramOptions {
+    // Also analyse the file from the same frames (AudioQualityPass): the
+    // frames past the picture's last are read for it too.
+    bool withAnalysis = false;
+};
 
 // What one rendering gave: the picture, or why there is none.
 struct SpectrogramRender {
@@ -21,6 +29,9 @@ struct SpectrogramRender {
     int decoderCode = 0;          // the decoder's error code, for CannotDecode
     std::uint32_t sampleRate = 0; // Hz, once the file is open
     std::int64_t frames = 0;      // 2048-sample frames read into the picture
+    // With SpectrogramOptions::withAnalysis, beside a picture: what
+    // AnalyzeAudioQuality gives for the file.
+    std::optional<TAudioQualityResult> analysis;
 
     bool ok() const { return error == SpectrogramError::None; }
     // Completes "cannot render 'FILE': "; empty when ok().
@@ -32,11 +43,13 @@ struct SpectrogramRender {
 // at before every frame is read and while the picture is painted, so a
 // cancel ends the work within milliseconds (as SpectrogramError::Cancelled).
 // Never throws: running out of memory is SpectrogramError::OutOfMemory.
-SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop = {});
+SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop = {},
+                                        const SpectrogramOptions& options = {});
 
 // The same from a whole file held in memory (`data` is only read during the call).
 SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size,
-                                          std::stop_token stop = {});
+                                          std::stop_token stop = {},
+                                          const SpectrogramOptions& options = {});
 
 // Renders the file into `bitmap`. When the file cannot be rendered the bitmap
 // is left exactly as it was and nothing is said; only running out of memory

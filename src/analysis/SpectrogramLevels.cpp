@@ -147,13 +147,16 @@ std::int64_t PlannedSpectrogramFrames(HSTREAM stream) {
 }
 
 int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
-                          const std::stop_token& stop) {
+                          const std::stop_token& stop,
+                          const std::function<void(const float*)>& onFrame) {
     const SpectrogramLevelMapper& cellOf = SpectrogramLevelMapper::instance();
     float magnitudes[kSpectrogramBins];
     std::uint8_t loudest = 0;
     while (levels.frames() < plannedFrames && !stop.stop_requested()) {
         if (BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) == BASS_DATA_ERROR)
             break;
+        if (onFrame)
+            onFrame(magnitudes);
         loudest =
             std::max(loudest, cellOf.mapFrame(magnitudes, levels.appendFrame(), kSpectrogramBins));
     }

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <vector>
@@ -94,9 +95,11 @@ std::int64_t PlannedSpectrogramFrames(HSTREAM stream);
 
 // Reads FFT frames until the stream ends, `plannedFrames` are in or `stop` is
 // requested (looked at before every frame), appending their cells to
-// `levels`. Returns the loudest cell value seen (0 if none).
+// `levels` and handing each frame's magnitudes to `onFrame` when it is set.
+// Returns the loudest cell value seen (0 if none).
 int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
-                          const std::stop_token& stop = {});
+                          const std::stop_token& stop = {},
+                          const std::function<void(const float*)>& onFrame = {});
 
 // The palette entry of a cell between the display floor and floor + range.
 inline int SpectrogramPaletteIndex(int cell, int floor, int range) {

@@ -110,19 +110,22 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     const QString path = files.first();
     const QString output = parser.value(outputOption);
 
-    SpectrogramRender render = RenderSpectrogramFile(path);
+    const bool annotate = parser.isSet(annotateOption);
+    if (annotate && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return Failure(QStringLiteral("--annotate needs the program's text support"));
+
+    // The annotation's verdict and cutoff come from the picture's own pass.
+    SpectrogramRender render = RenderSpectrogramFile(path, {}, {.withAnalysis = annotate});
     if (!render.ok())
         return Failure(QStringLiteral("cannot render '%1': %2").arg(path, render.errorText()));
     QImage picture = std::move(render.picture);
     if (size)
         picture = StretchNearest(picture, *size);
 
-    if (parser.isSet(annotateOption)) {
-        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            return Failure(QStringLiteral("--annotate needs the program's text support"));
+    if (annotate) {
         SpectrogramLegend legend;
-        legend.analysis = AnalyzeAudioQuality(path);
-        legend.sampleRate = legend.analysis.SampleRate;
+        legend.analysis = *render.analysis;
+        legend.sampleRate = render.sampleRate;
         legend.frames = render.frames;
         legend.title = QFileInfo(path).fileName();
         AnnotatedSpectrogram annotated = AnnotateSpectrogram(picture, legend);

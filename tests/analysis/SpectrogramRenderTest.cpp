@@ -2,6 +2,7 @@
 // one pass over the file, and a stop that is obeyed before the next frame.
 #include "GeneratedSource.h"
 #include "ScriptedSource.h"
+#include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
 #include "support/TestMedia.h"
@@ -173,4 +174,134 @@ TEST(RenderSpectrogramFile, RunningOutOfMemoryIsAReasonAndTheSpecifiedEntryThrow
             std::_Exit(44);
         },
         ::testing::ExitedWithCode(42), "");
+}
+
+namespace {
+
+void ExpectSameAnalysis(const TAudioQualityResult& a, const TAudioQualityResult& b,
+                        const char* name) {
+    EXPECT_EQ(a.SampleRate, b.SampleRate) << name;
+    EXPECT_EQ(a.BitrateKbps, b.BitrateKbps) << name;
+    EXPECT_EQ(a.CutoffHz, b.CutoffHz) << name; // bit for bit: the same sums in the same order
+    EXPECT_EQ(a.SharpCutoff, b.SharpCutoff) << name;
+    EXPECT_EQ(a.Verdict, b.Verdict) << name;
+    EXPECT_EQ(a.IsSuspicious, b.IsSuspicious) << name;
+    EXPECT_EQ(a.Reason, b.Reason) << name;
+}
+
+// Counts the streams opened on a path and the frames read from them.
+class CountingRoute {
+public:
+    CountingRoute(const QString& path, const GeneratedSource& prototype) {
+        SetChannelSourceFactoryForTesting(
+            [this, path, prototype](const QString& requested) -> std::unique_ptr<ChannelSource> {
+                if (requested != path)
+                    return nullptr;
+                ++opens;
+                auto source = std::make_unique<GeneratedSource>(prototype);
+                source->reads = &reads;
+                return source;
+            });
+    }
+    ~CountingRoute() { SetChannelSourceFactoryForTesting(nullptr); }
+    int opens = 0;
+    std::int64_t reads = 0;
+};
+
+} // namespace
+
+// The annotated picture's verdict must be the list's verdict: same frames,
+// same sums, same result, whatever the file.
+TEST(RenderSpectrogramFile, AnalysisFromThePicturesPassIsTheAnalysisOnItsOwn) {
+    QTemporaryDir dir;
+    const auto path = [&dir](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    // White noise encoded at 320 kbps with the encoder's low-pass at 16 kHz:
+    // a re-encoding the analysis calls Likely.
+    const QString lowpassed = Generate(path("lowpassed.mp3"),
+                                       QStringLiteral("anoisesrc=d=6:c=white:r=44100:a=0.5:seed=7"),
+                                       {"-c:a", "libmp3lame", "-b:a", "320k", "-cutoff", "16000"});
+    const QString noise =
+        Generate(path("noise.flac"), QStringLiteral("anoisesrc=d=3:c=white:r=48000:a=0.3:seed=3"),
+                 {QStringLiteral("-c:a"), QStringLiteral("flac")});
+    const QString lowRate =
+        WriteWav(path("low-rate.wav"), SineAtBin(30, 22050, 22050, 0.5f), 22050);
+    const QString silence =
+        WriteWav(path("silence.wav"), std::vector<float>(3 * 44100, 0.0f), 44100);
+    // The header plans 10 frames, the decoder gives 30: the picture takes
+    // ten, the analysis all of them.
+    GeneratedSource longer;
+    longer.claimedFrames = 10 * 2048;
+    longer.available = 30;
+    longer.fill = [](std::int64_t frame, float* m) {
+        for (int b = 1; b < (frame < 10 ? 1023 : 500); ++b)
+            m[b] = 0.05f;
+    };
+    GeneratedSource unknownRate = longer;
+    unknownRate.rate = 0;
+
+    const struct {
+        const char* name;
+        QString path;
+        std::optional<GeneratedSource> source;
+    } cases[] = {
+        {"low-passed MP3", lowpassed, std::nullopt},
+        {"white noise FLAC at 48 kHz", noise, std::nullopt},
+        {"22.05 kHz WAV", lowRate, std::nullopt},
+        {"silence", silence, std::nullopt},
+        {"longer than planned", kScripted, longer},
+    };
+    for (const auto& c : cases) {
+        std::optional<ScopedGeneratedFile> route;
+        if (c.source)
+            route.emplace(c.path, *c.source);
+        const SpectrogramRender render = RenderSpectrogramFile(c.path, {}, {.withAnalysis = true});
+        ASSERT_TRUE(render.ok()) << c.name << ": " << render.errorText().toStdString();
+        ASSERT_TRUE(render.analysis.has_value()) << c.name;
+        ExpectSameAnalysis(*render.analysis, AnalyzeAudioQuality(c.path), c.name);
+        EXPECT_EQ(render.picture, RenderSpectrogramFile(c.path).picture) << c.name;
+    }
+    // The verdicts differ, so equal results above are no accident.
+    EXPECT_EQ(AnalyzeAudioQuality(lowpassed).Verdict, qvLikely);
+    EXPECT_EQ(AnalyzeAudioQuality(noise).Verdict, qvOk);
+    EXPECT_EQ(AnalyzeAudioQuality(lowRate).Verdict, qvPossible);
+    EXPECT_EQ(AnalyzeAudioQuality(silence).Verdict, qvError);
+
+    // Without a sample rate there is no picture, nor an analysis beside one.
+    ScopedGeneratedFile route(kScripted, unknownRate);
+    const SpectrogramRender none = RenderSpectrogramFile(kScripted, {}, {.withAnalysis = true});
+    EXPECT_EQ(none.error, SpectrogramError::TooShort);
+    EXPECT_FALSE(none.analysis.has_value());
+}
+
+TEST(RenderSpectrogramFile, PictureAndAnalysisTakeOneOpenAndEachFrameOnce) {
+    GeneratedSource source = Toned(40);
+    source.claimedFrames = 25 * 2048; // the picture stops at 25; the analysis reads on
+    for (const bool withAnalysis : {false, true}) {
+        CountingRoute route(kScripted, source);
+        const SpectrogramRender render =
+            RenderSpectrogramFile(kScripted, {}, {.withAnalysis = withAnalysis});
+        ASSERT_TRUE(render.ok());
+        EXPECT_EQ(render.analysis.has_value(), withAnalysis);
+        EXPECT_EQ(render.frames, 25);
+        EXPECT_EQ(route.opens, 1) << withAnalysis;
+        EXPECT_EQ(route.reads, withAnalysis ? 40 : 25);
+    }
+}
+
+TEST(RenderSpectrogramFile, StopIsObeyedWhileTheAnalysisReadsOn) {
+    std::stop_source stop;
+    std::int64_t reads = 0;
+    GeneratedSource source = Toned(100);
+    source.claimedFrames = 20 * 2048;
+    source.reads = &reads;
+    source.onRead = [&] {
+        if (reads == 60)
+            stop.request_stop();
+    };
+    ScopedGeneratedFile route(kScripted, source);
+    const SpectrogramRender render =
+        RenderSpectrogramFile(kScripted, stop.get_token(), {.withAnalysis = true});
+    EXPECT_EQ(render.error, SpectrogramError::Cancelled);
+    EXPECT_FALSE(render.analysis.has_value());
+    EXPECT_EQ(reads, 60);
 }
