@@ -2,6 +2,7 @@
 
 #include "analysis/AudioAnalyzer.h"
 #include "cli/CliSupport.h"
+#include "cli/PathList.h"
 #include "cli/ResultWriter.h"
 #include "common/FileCollection.h"
 
@@ -82,8 +83,18 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("Files analysed in parallel (default: the number of cores)."),
         QStringLiteral("N"), QString::number(std::max(1u, std::thread::hardware_concurrency())));
+    const QCommandLineOption filesFromOption(
+        QStringLiteral("files-from"),
+        QStringLiteral("Also check the paths listed in FILE, one per line ('-': standard input);\n"
+                       "a list of any length, where the command line has a limit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption nullOption(
+        QStringLiteral("null"),
+        QStringLiteral("The --files-from list is separated by NUL bytes (find -print0)."));
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
+    parser.addOption(filesFromOption);
+    parser.addOption(nullOption);
     parser.addPositionalArgument(QStringLiteral("check"), QStringLiteral("The check command."));
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders."),
                                  QStringLiteral("PATH..."));
@@ -112,9 +123,21 @@ int RunCheckCommand(const QStringList& arguments) {
     if (!jobsOk || jobs < 1)
         return UsageError(QStringLiteral("--jobs takes a whole number of 1 or more"));
 
-    const QStringList targets = parser.positionalArguments().mid(1);
-    if (targets.isEmpty())
+    QStringList targets = parser.positionalArguments().mid(1);
+    if (parser.isSet(nullOption) && !parser.isSet(filesFromOption))
+        return UsageError(QStringLiteral("--null describes a --files-from list; name one"));
+    if (parser.isSet(filesFromOption)) {
+        // An empty list is a valid share of a split-up library: it checks nothing.
+        const QString source = parser.value(filesFromOption);
+        QString error;
+        const std::optional<QStringList> listed =
+            ReadPathList(source, parser.isSet(nullOption), error);
+        if (!listed)
+            return UsageError(QStringLiteral("cannot read the list %1: %2").arg(source, error));
+        targets += *listed;
+    } else if (targets.isEmpty()) {
         return UsageError(QStringLiteral("name at least one file or folder to check"));
+    }
 
     Progress progress;
     QStringList paths;

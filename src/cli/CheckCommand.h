@@ -10,6 +10,7 @@ enum : int {
     kExitUsage = 64,     // bad command line
 };
 
-// `korvane-cli check [--format table|csv|jsonl] [--jobs N] PATH...`;
+// `korvane-cli check [--format table|csv|jsonl] [--jobs N] [--files-from FILE|- [--null]]
+// PATH...`;
 // `arguments` start with the program name and "check".
 int RunCheckCommand(const QStringList& arguments);

@@ -24,6 +24,7 @@ QString MainHelp() {
         "Tells whether audio files (and the sound of video files) were lossy re-encoded.\n\n"
         "Commands:\n"
         "  check PATH...            analyse files and folders, one line per file\n"
+        "  check --files-from LIST  the same for the paths listed in LIST (- for stdin)\n"
         "  spectrogram FILE -o OUT.png [--size WxH] [--annotate]\n"
         "                           draw a file's spectrogram as a PNG picture\n\n"
         "Options:\n"

@@ -166,6 +166,68 @@ TEST_F(CliTest, ExitStatuses) {
     }
 }
 
+TEST_F(CliTest, FilesFromAListFileOrStandardInput) {
+    // A name with a line break can only travel in a NUL-separated list.
+    QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")),
+                dir.filePath(QStringLiteral("set/two\nlines.wav")));
+    const CliRun expected = RunCli(
+        QStringList{QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("csv"),
+                    QStringLiteral("set/lowrate.wav"), QStringLiteral("set/bandlimited.wav"),
+                    QStringLiteral("set/two\nlines.wav"), QStringLiteral("set/notaudio.mp3")},
+        dir.path());
+    ASSERT_EQ(expected.out.count(u'\n'), 1 + 4 + 1) << "the quoted name spans two lines";
+
+    const QByteArray nulList = QByteArrayLiteral(
+        "set/lowrate.wav\0set/bandlimited.wav\0set/two\nlines.wav\0set/notaudio.mp3\0");
+    WriteBytes(dir.filePath(QStringLiteral("nul.list")), nulList);
+    struct Case {
+        const char* what;
+        QStringList arguments;
+        QByteArray input;
+    } cases[] = {
+        {"NUL list file", {"--null", "--files-from", "nul.list"}, {}},
+        {"NUL list on stdin", {"--null", "--files-from", "-"}, nulList},
+        {"lines with CRLF and blank lines, plus a path on the command line",
+         {"set/lowrate.wav", "--files-from", "-"},
+         QByteArrayLiteral("set/bandlimited.wav\r\n\nset/two\nlines.wav\nset/notaudio.mp3\n")},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--format"),
+                                              QStringLiteral("csv")} +
+                                      c.arguments,
+                                  dir.path(), c.input);
+        if (QByteArray(c.what).startsWith("lines")) {
+            // Line-separated, the odd name falls apart into two missing files.
+            EXPECT_EQ(run.out.count(QStringLiteral("Cannot open file")), 3)
+                << run.out.toStdString();
+            EXPECT_TRUE(run.out.contains(QStringLiteral("\nlines.wav,0,0,0,false,Error")));
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, expected.exitCode) << c.what;
+        EXPECT_EQ(run.out, expected.out) << c.what;
+    }
+}
+
+TEST_F(CliTest, FilesFromErrorsAndAnEmptyList) {
+    const CliRun missing = RunCli(
+        {QStringLiteral("check"), QStringLiteral("--files-from"), QStringLiteral("no-such.list")},
+        dir.path());
+    EXPECT_EQ(missing.exitCode, 64);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("no-such.list"))) << missing.err.toStdString();
+
+    const CliRun nullAlone = RunCli(
+        {QStringLiteral("check"), QStringLiteral("--null"), QStringLiteral("set")}, dir.path());
+    EXPECT_EQ(nullAlone.exitCode, 64);
+
+    // A share of a split-up library may be empty: nothing to check is not an error.
+    const CliRun empty =
+        RunCli({QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("csv"),
+                QStringLiteral("--files-from"), QStringLiteral("-")},
+               dir.path(), QByteArray());
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out.count(u'\n'), 1) << "the header alone: " << empty.out.toStdString();
+}
+
 namespace {
 
 // A name that would clear the screen, set the window title, ring the bell,

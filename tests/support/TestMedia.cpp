@@ -111,13 +111,15 @@ QString CliPath() {
     return QStringLiteral(KORVANE_CLI_PATH);
 }
 
-CliRun RunCli(const QStringList& arguments, const QString& workingDir) {
+CliRun RunCli(const QStringList& arguments, const QString& workingDir, const QByteArray& input) {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(env);
     process.start(CliPath(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     EXPECT_TRUE(process.waitForFinished(120000));
     CliRun run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -40,7 +40,9 @@ struct CliRun {
     QString err;
 };
 
-// Runs korvane-cli in `workingDir` with the C locale and waits for it.
-CliRun RunCli(const QStringList& arguments, const QString& workingDir);
+// Runs korvane-cli in `workingDir` with the C locale, `input` on its standard
+// input, and waits for it.
+CliRun RunCli(const QStringList& arguments, const QString& workingDir,
+              const QByteArray& input = {});
 
 } // namespace testmedia
