@@ -1,6 +1,7 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/StreamGuard.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -36,12 +37,6 @@ QString FormatOneDecimal(double value) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', 1);
 }
-
-// Closes the stream on every way out.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { BASS_StreamFree(handle); }
-};
 
 } // namespace
 
@@ -187,7 +182,7 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
-    StreamGuard guard{stream};
+    const StreamGuard guard(stream);
     // Asked only when the stream states no bitrate.
     return AnalyzeAudioStream(stream, [&path] { return FileSizeOrUnknown(path); });
 }

@@ -1,6 +1,6 @@
 // korvane-cli: batch analysis over the same core as the Korvane window.
 #include "about/VersionInfo.h"
-#include "analysis/BASS.h"
+#include "analysis/DecoderSetup.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
 #include "cli/SpectrogramCommand.h"
@@ -11,10 +11,6 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace {
 
@@ -72,8 +68,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
 
     // Damaged files make FFmpeg talk; the verdicts say what matters.
-    if (!std::getenv("KORVANE_FFMPEG_LOG"))
-        av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(std::getenv("KORVANE_FFMPEG_LOG") ? DecoderLog::FFmpegDefault
+                                                                 : DecoderLog::Silent);
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
@@ -86,7 +82,6 @@ int main(int argc, char* argv[]) {
     if (command == u"-v" || command == u"--version")
         return PrintVersion();
 
-    BASS_Init(0, 44100, 0, nullptr, nullptr);
     int status = kExitUsage;
     if (command == u"check")
         status = RunCheckCommand(arguments);
@@ -94,6 +89,5 @@ int main(int argc, char* argv[]) {
         status = RunSpectrogramCommand(arguments);
     else
         UsageError(QStringLiteral("unknown command '%1'").arg(command));
-    BASS_Free();
     return status;
 }
