@@ -17,7 +17,7 @@ PACKAGES=(
   libcurl4-openssl-dev ca-certificates libcpp-httplib-dev libssl-dev
   libsqlite3-dev sqlite3 openssl
   # tests
-  libgtest-dev libgmock-dev googletest xvfb xauth imagemagick dbus
+  libgtest-dev libgmock-dev googletest xvfb xauth x11-utils imagemagick dbus
   fonts-dejavu-core
   # fuzzing (libFuzzer ships with clang's runtime)
   clang libclang-rt-dev

@@ -1,6 +1,8 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
+#include "analysis/StreamGuard.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -36,12 +38,6 @@ QString FormatOneDecimal(double value) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', 1);
 }
-
-// Closes the stream on every way out.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { BASS_StreamFree(handle); }
-};
 
 } // namespace
 
@@ -179,21 +175,26 @@ std::int64_t FileSizeOrUnknown(const QString& path) {
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    return AnalyzeAudioFile(path, nullptr, nullptr, nullptr);
+    return AnalyzeAudioQuality(path, std::stop_token());
 }
 
-TAudioQualityResult AnalyzeAudioFile(const QString& path,
+TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop) {
+    return AnalyzeAudioFile(path, std::move(stop), nullptr, nullptr, nullptr);
+}
+
+TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
                                      const std::function<void(const float*)>& audibleFrame,
                                      std::uint32_t* codecType, Spectrum1024* powerSum) {
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    const HSTREAM stream = CreateFileStream(path, stop);
+    if (stop.stop_requested())
+        return StoppedAnalysis();
     if (stream == 0) {
         TAudioQualityResult result;
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
-    StreamGuard guard{stream};
+    const StreamGuard guard(stream);
     if (codecType) {
         BASS_CHANNELINFO info{};
         BASS_ChannelGetInfo(stream, &info);
@@ -202,21 +203,32 @@ TAudioQualityResult AnalyzeAudioFile(const QString& path,
     // Asked only when the stream states no bitrate.
     AudioQualityPass pass(stream, [&path] { return FileSizeOrUnknown(path); });
     float frame[kBins];
-    while (pass.wantsFrames() &&
+    while (pass.wantsFrames() && !stop.stop_requested() &&
            BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
         if (pass.addFrame(frame) && audibleFrame)
             audibleFrame(frame);
     }
+    // The spectrum of part of a file says nothing about the file.
+    if (stop.stop_requested())
+        return StoppedAnalysis();
     if (powerSum)
         *powerSum = pass.powerSum();
     return pass.result();
 }
 
+TAudioQualityResult StoppedAnalysis() {
+    TAudioQualityResult result;
+    result.Verdict = qvError;
+    result.Reason = QStringLiteral("Analysis stopped");
+    return result;
+}
+
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize) {
+                                       const std::function<std::int64_t()>& fileSize,
+                                       std::stop_token stop) {
     AudioQualityPass pass(stream, fileSize);
     float frame[kBins];
-    while (pass.wantsFrames() &&
+    while (pass.wantsFrames() && !stop.stop_requested() &&
            BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
         pass.addFrame(frame);
     return pass.result();

@@ -334,12 +334,17 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
 }
 
 QualityAndSource AnalyzeQualityAndSource(const QString& path) {
+    return AnalyzeQualityAndSource(path, std::stop_token());
+}
+
+QualityAndSource AnalyzeQualityAndSource(const QString& path, std::stop_token stop) {
     SourceFeatures features;
     std::uint32_t codecType = 0;
     Spectrum1024 powerSum{};
     QualityAndSource both;
     both.Quality = AnalyzeAudioFile(
-        path, [&features](const float* frame) { features.addFrame(frame); }, &codecType, &powerSum);
+        path, std::move(stop), [&features](const float* frame) { features.addFrame(frame); },
+        &codecType, &powerSum);
     both.Source = AssessSource(both.Quality, powerSum, features, StreamCodec(codecType));
     return both;
 }

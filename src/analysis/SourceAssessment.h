@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <stop_token>
 
 // A second opinion beside the cutoff verdict: whether a lossy codec's trace
 // lies in a file that claims more, whether its sound ends at a lower sample
@@ -63,3 +64,6 @@ struct QualityAndSource {
 // Both opinions from one decoding pass. Never throws for a bad file: those
 // come back as qvError and Assessment::Error.
 QualityAndSource AnalyzeQualityAndSource(const QString& path);
+// The same, ended early when `stop` is requested: the verdict is then
+// StoppedAnalysis() and the assessment Error.
+QualityAndSource AnalyzeQualityAndSource(const QString& path, std::stop_token stop);

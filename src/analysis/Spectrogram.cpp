@@ -1,7 +1,9 @@
 #include "analysis/Spectrogram.h"
 
 #include "analysis/BASS.h"
-#include "analysis/SpectrogramLevels.h"
+#include "analysis/FileStream.h"
+#include "analysis/SpectrogramColumns.h"
+#include "analysis/StreamGuard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,17 +31,6 @@ constexpr qsizetype kLargePagePictureBytes = qsizetype(64) << 20;
 // 212 steps of 2.125 per dB: the picture shows about 100 dB under the loudest cell.
 constexpr int kDisplaySteps = 212;
 
-// Frees the stream on every way out, exceptions included.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { close(); }
-    void close() {
-        if (handle != 0)
-            BASS_StreamFree(handle);
-        handle = 0;
-    }
-};
-
 } // namespace
 
 void BuildSpectrogramPalette(SpectrogramPalette& palette) {
@@ -66,12 +57,13 @@ SpectrogramRender Failed(SpectrogramError error, int decoderCode = 0) {
     return render;
 }
 
-// The picture of the levels read; null when `stop` was requested on the way.
+// The picture of the levels read, one column per stored row; null when
+// `stop` was requested on the way.
 // Throws std::bad_alloc when the picture cannot be had.
 QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token& stop) {
-    const std::int64_t frames = levels.frames();
+    const std::int64_t width = levels.frames(); // a stored row per column
     // QImage addresses its columns with int.
-    if (frames > std::numeric_limits<int>::max() / 3)
+    if (width > std::numeric_limits<int>::max() / 3)
         throw std::bad_alloc();
 
     const int floor = std::max(loudest - kDisplaySteps, 0);
@@ -86,7 +78,7 @@ QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token
         pixelOf[std::size_t(v)] = {palette[entry], palette[entry + 1], palette[entry + 2]};
     }
 
-    QImage picture(int(frames), kSpectrogramBins, QImage::Format_BGR888);
+    QImage picture(int(width), kSpectrogramBins, QImage::Format_BGR888);
     if (picture.isNull())
         throw std::bad_alloc();
     // Every tile below touches every row, so large pages would make the whole
@@ -106,10 +98,10 @@ QImage PaintLevels(SpectrogramLevels& levels, int loudest, const std::stop_token
     // in memory.
     constexpr std::int64_t kTile = 64;
     static_assert(SpectrogramLevels::kFramesPerBlock % kTile == 0);
-    for (std::int64_t first = 0; first < frames; first += kTile) {
+    for (std::int64_t first = 0; first < width; first += kTile) {
         if (stop.stop_requested())
             return QImage();
-        const int count = int(std::min(kTile, frames - first));
+        const int count = int(std::min(kTile, width - first));
         std::array<const std::uint8_t*, kTile> cells{};
         for (int i = 0; i < count; ++i)
             cells[std::size_t(i)] = levels.frame(first + i);
@@ -138,7 +130,7 @@ struct RenderRequest {
 // Everything after opening, shared by the file and the in-memory entries; the
 // guard holds the open stream.
 SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& request) {
-    const HSTREAM stream = guard.handle;
+    const HSTREAM stream = guard.get();
     const std::stop_token& stop = request.stop;
     SpectrogramRender render;
     const auto fail = [&render](SpectrogramError error) {
@@ -158,12 +150,13 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
     if (planned < 1)
         return fail(SpectrogramError::TooShort);
 
-    SpectrogramLevels levels;
+    SpectrogramColumns columns(
+        planned, std::clamp<std::int64_t>(request.options.maxColumns, 1, kSpectrogramMaxColumns));
     std::function<void(const float*)> alsoAnalyse;
     if (analysis && analysis->wantsFrames())
         alsoAnalyse = [&analysis](const float* magnitudes) { analysis->addFrame(magnitudes); };
-    const int loudest = ReadSpectrogramLevels(stream, planned, levels, stop, alsoAnalyse);
-    render.frames = levels.frames();
+    const int loudest = ReadSpectrogramColumns(stream, planned, columns, stop, alsoAnalyse);
+    render.frames = columns.frames();
     if (stop.stop_requested())
         return fail(SpectrogramError::Cancelled);
     if (render.frames == 0)
@@ -178,9 +171,9 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
             return fail(SpectrogramError::Cancelled);
         render.analysis = analysis->result();
     }
-    guard.close(); // the decoder's buffers are not needed for painting
+    guard.reset(); // the decoder's buffers are not needed for painting
 
-    render.picture = PaintLevels(levels, loudest, stop);
+    render.picture = PaintLevels(columns.levels(), loudest, stop);
     if (render.picture.isNull())
         return fail(SpectrogramError::Cancelled);
     return render;
@@ -201,11 +194,13 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
         const HSTREAM stream = open();
+        if (stream == 0 && request.stop.stop_requested())
+            return Failed(SpectrogramError::Cancelled);
         if (stream == 0) {
             const int code = BASS_ErrorGetCode();
             return Failed(SpectrogramOpenError(code, path), code);
         }
-        StreamGuard guard{stream};
+        StreamGuard guard(stream);
         return RenderOpenStream(guard, request);
     } catch (const std::bad_alloc&) {
         return Failed(SpectrogramError::OutOfMemory);
@@ -225,12 +220,9 @@ void Deliver(SpectrogramRender render, QImage& bitmap) {
 
 SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop,
                                         const SpectrogramOptions& options) {
+    // The stop reaches the decoder's reads too: a slow file stops at its next read.
     return OpenAndRender(
-        [&fileName] {
-            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
-                                         BASS_UNICODE | BASS_STREAM_DECODE);
-        },
-        fileName,
+        [&fileName, &stop] { return CreateFileStream(fileName, stop); }, fileName,
         RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SpectrogramColumns.h"
 #include "analysis/SpectrogramError.h"
 
 #include <QImage>
@@ -20,6 +21,9 @@ struct SpectrogramOptions {
     // Also analyse the file from the same frames (AudioQualityPass): the
     // frames past the picture's last are read for it too.
     bool withAnalysis = false;
+    // The picture's widest; a file of more frames folds them (SpectrogramColumns).
+    // At most kSpectrogramMaxColumns.
+    std::int64_t maxColumns = kSpectrogramMaxColumns;
 };
 
 // What one rendering gave: the picture, or why there is none.
@@ -28,7 +32,8 @@ struct SpectrogramRender {
     SpectrogramError error = SpectrogramError::None;
     int decoderCode = 0;          // the decoder's error code, for CannotDecode
     std::uint32_t sampleRate = 0; // Hz, once the file is open
-    std::int64_t frames = 0;      // 2048-sample frames read into the picture
+    std::int64_t frames = 0;      // 2048-sample frames read into the picture (its width
+                                  // unless they were folded)
     // With SpectrogramOptions::withAnalysis, beside a picture: what
     // AnalyzeAudioQuality gives for the file.
     std::optional<TAudioQualityResult> analysis;
@@ -39,7 +44,8 @@ struct SpectrogramRender {
 };
 
 // Renders the whole file in one decoding pass: one column per 2048-sample
-// frame, 1024 rows, 0 Hz at the bottom. Safe on any thread. `stop` is looked
+// frame up to SpectrogramOptions::maxColumns, frames folded beyond (see
+// SpectrogramColumns), 1024 rows, 0 Hz at the bottom. Safe on any thread. `stop` is looked
 // at before every frame is read and while the picture is painted, so a
 // cancel ends the work within milliseconds (as SpectrogramError::Cancelled).
 // Never throws: running out of memory is SpectrogramError::OutOfMemory.

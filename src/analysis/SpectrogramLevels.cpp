@@ -114,6 +114,14 @@ void SpectrogramLevels::releaseBlocksBefore(std::int64_t frame) {
         m_blocks[m_released].reset();
 }
 
+void SpectrogramLevels::truncate(std::int64_t frames) {
+    if (frames < 0 || frames >= m_frames)
+        return;
+    const auto blocks = std::size_t((frames + kFramesPerBlock - 1) / kFramesPerBlock);
+    m_blocks.resize(std::max(blocks, m_released));
+    m_frames = frames;
+}
+
 void AdviseLargePages(void* start, std::size_t length) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t kLarge = std::uintptr_t(2) << 20;
@@ -144,21 +152,4 @@ std::int64_t PlannedSpectrogramFrames(HSTREAM stream) {
     if (frames >= 9.0e18)
         return std::numeric_limits<std::int64_t>::max();
     return std::int64_t(frames);
-}
-
-int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
-                          const std::stop_token& stop,
-                          const std::function<void(const float*)>& onFrame) {
-    const SpectrogramLevelMapper& cellOf = SpectrogramLevelMapper::instance();
-    float magnitudes[kSpectrogramBins];
-    std::uint8_t loudest = 0;
-    while (levels.frames() < plannedFrames && !stop.stop_requested()) {
-        if (BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) == BASS_DATA_ERROR)
-            break;
-        if (onFrame)
-            onFrame(magnitudes);
-        loudest =
-            std::max(loudest, cellOf.mapFrame(magnitudes, levels.appendFrame(), kSpectrogramBins));
-    }
-    return loudest;
 }

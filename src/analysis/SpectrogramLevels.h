@@ -6,9 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <stop_token>
 #include <vector>
 
 inline constexpr int kSpectrogramBins = 1024;
@@ -68,6 +66,12 @@ public:
         return m_blocks[std::size_t(index / kFramesPerBlock)].get() +
                (index % kFramesPerBlock) * kSpectrogramBins;
     }
+    std::uint8_t* row(std::int64_t index) {
+        return m_blocks[std::size_t(index / kFramesPerBlock)].get() +
+               (index % kFramesPerBlock) * kSpectrogramBins;
+    }
+    // Keeps the first `frames` frames and gives back the blocks past them.
+    void truncate(std::int64_t frames);
     std::int64_t frames() const { return m_frames; }
     // Bytes held for cells, whether written yet or not.
     std::size_t capacityBytes() const {
@@ -92,14 +96,6 @@ void AdviseLargePages(void* start, std::size_t length);
 // Whole 2048-sample frames in the stream's stated length (cut toward zero);
 // 0 when the length is not known.
 std::int64_t PlannedSpectrogramFrames(HSTREAM stream);
-
-// Reads FFT frames until the stream ends, `plannedFrames` are in or `stop` is
-// requested (looked at before every frame), appending their cells to
-// `levels` and handing each frame's magnitudes to `onFrame` when it is set.
-// Returns the loudest cell value seen (0 if none).
-int ReadSpectrogramLevels(HSTREAM stream, std::int64_t plannedFrames, SpectrogramLevels& levels,
-                          const std::stop_token& stop = {},
-                          const std::function<void(const float*)>& onFrame = {});
 
 // The palette entry of a cell between the display floor and floor + range.
 inline int SpectrogramPaletteIndex(int cell, int floor, int range) {

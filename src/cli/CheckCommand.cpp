@@ -1,17 +1,22 @@
 #include "cli/CheckCommand.h"
 
+#include "analysis/AnalysisVersion.h"
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/SourceAssessment.h"
 #include "cli/CliSupport.h"
 #include "cli/PathList.h"
 #include "cli/ResultWriter.h"
 #include "common/FileCollection.h"
+#include "results/CachedAnalysis.h"
+#include "results/ResultCache.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,7 +26,7 @@ namespace {
 // Analyses `paths` on `jobs` threads and hands the results to `deliver` in the
 // order of `paths`, each as soon as it and all before it are known.
 template <typename Deliver>
-void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
+void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deliver deliver) {
     const std::size_t count = std::size_t(paths.size());
     std::vector<QualityAndSource> results(count);
     std::vector<char> ready(count, 0);
@@ -33,7 +38,9 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
         for (std::size_t i = next++; i < count; i = next++) {
             QualityAndSource result;
             try {
-                result = AnalyzeQualityAndSource(paths[qsizetype(i)]);
+                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], [](const QString& path) {
+                    return AnalyzeQualityAndSource(path);
+                });
             } catch (const std::exception& e) {
                 result = QualityAndSource{};
                 result.Quality.Verdict = qvError;
@@ -104,8 +111,14 @@ int RunCheckCommand(const QStringList& arguments) {
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
     parser.addOption(failOnOption);
+    const QCommandLineOption noCacheOption(
+        QStringLiteral("no-cache"),
+        QStringLiteral("Analyse every file again: neither use nor keep the results of earlier\n"
+                       "runs (kept in %1).")
+            .arg(QDir::toNativeSeparators(ResultCache::DefaultPath())));
     parser.addOption(filesFromOption);
     parser.addOption(nullOption);
+    parser.addOption(noCacheOption);
     parser.addPositionalArgument(QStringLiteral("check"), QStringLiteral("The check command."));
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders."),
                                  QStringLiteral("PATH..."));
@@ -176,22 +189,48 @@ int RunCheckCommand(const QStringList& arguments) {
     qsizetype done = 0;
     if (!paths.isEmpty())
         progress.show(QStringLiteral("Analysing 0 of %1 files").arg(paths.size()));
-    AnalyseInOrder(paths, jobs, [&](const QString& path, const QualityAndSource& result) {
+    // Unchanged files come from the results of earlier runs; the cache never
+    // stops a check, it only warns when it cannot help.
+    // Its warnings may come from the analysis threads; they are printed
+    // between rows, where they do not cut into the progress line.
+    std::mutex warningsMutex;
+    QStringList warnings;
+    auto printWarnings = [&] {
+        std::lock_guard lock(warningsMutex);
+        if (warnings.isEmpty())
+            return;
         progress.clear();
-        writer.writeRow(path, result.Quality, result.Source);
-        if (followAssessment) {
-            anyError |= result.Source.Kind == Assessment::Error;
-            anySuspicious |= result.Source.Kind == Assessment::Transcoded ||
-                             result.Source.Kind == Assessment::Upsampled;
-        } else {
-            anyError |= result.Quality.Verdict == qvError;
-            anySuspicious |= result.Quality.IsSuspicious;
-        }
-        ++done;
-        if (done < paths.size())
-            progress.show(
-                QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
-    });
+        for (const QString& message : std::exchange(warnings, {}))
+            PrintText(stderr, QStringLiteral("korvane-cli: warning: %1\n").arg(message));
+    };
+    std::unique_ptr<ResultCache> cache;
+    if (!parser.isSet(noCacheOption)) {
+        cache = std::make_unique<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText(),
+                                              [&warningsMutex, &warnings](const QString& message) {
+                                                  std::lock_guard lock(warningsMutex);
+                                                  warnings << message;
+                                              });
+        printWarnings();
+    }
+    AnalyseInOrder(
+        paths, jobs, cache.get(), [&](const QString& path, const QualityAndSource& result) {
+            printWarnings();
+            progress.clear();
+            writer.writeRow(path, result.Quality, result.Source);
+            if (followAssessment) {
+                anyError |= result.Source.Kind == Assessment::Error;
+                anySuspicious |= result.Source.Kind == Assessment::Transcoded ||
+                                 result.Source.Kind == Assessment::Upsampled;
+            } else {
+                anyError |= result.Quality.Verdict == qvError;
+                anySuspicious |= result.Quality.IsSuspicious;
+            }
+            ++done;
+            if (done < paths.size())
+                progress.show(
+                    QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
+        });
+    printWarnings();
     progress.clear();
 
     if (anyError)

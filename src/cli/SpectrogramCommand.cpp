@@ -6,6 +6,7 @@
 #include "analysis/SpectrogramView.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
+#include "cli/TerminalText.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -20,7 +21,7 @@ namespace {
 constexpr int kMaxSide = 32767;
 
 int Failure(const QString& message) {
-    PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(message));
+    PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(TerminalText(message)));
     return kExitError;
 }
 
@@ -61,12 +62,16 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     // Options stand alone ("-a -o x.png", not "-ao x.png"), as main() looks
     // for --annotate before any parser runs.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Draws the spectrogram of a file's sound as a PNG picture: time from left to right,\n"
-        "frequency from 0 Hz at the bottom, one column per 2048 samples and 1024 rows;\n"
-        "colours span about 100 dB under the loudest point of the file.\n\n"
-        "Exit status: 0 written, 2 the file cannot be rendered or the picture cannot be\n"
-        "written, 64 bad usage."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Draws the spectrogram of a file's sound as a PNG picture: time from left to right,\n"
+            "frequency from 0 Hz at the bottom, one column per 2048 samples and 1024 rows;\n"
+            "colours span about 100 dB under the loudest point of the file. A file of more\n"
+            "than %1 frames (about 25 minutes at 44.1 kHz) is drawn %1 columns wide, each\n"
+            "column keeping the loudest level of its frames.\n\n"
+            "Exit status: 0 written, 2 the file cannot be rendered or the picture cannot be\n"
+            "written, 64 bad usage.")
+            .arg(kSpectrogramMaxColumns));
     parser.addHelpOption();
     const QCommandLineOption outputOption(
         QStringList{QStringLiteral("o"), QStringLiteral("output")},
@@ -74,7 +79,7 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     const QCommandLineOption sizeOption(
         QStringList{QStringLiteral("s"), QStringLiteral("size")},
         QStringLiteral("Stretch the picture to WIDTHxHEIGHT pixels, as the window's panel\n"
-                       "shows it (default: full resolution, one column per frame)."),
+                       "shows it (default: full resolution)."),
         QStringLiteral("WxH"));
     const QCommandLineOption annotateOption(
         QStringList{QStringLiteral("a"), QStringLiteral("annotate")},

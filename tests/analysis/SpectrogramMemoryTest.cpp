@@ -3,7 +3,7 @@
 #include "analysis/BASS.h"
 #include "analysis/ChannelSource.h"
 #include "analysis/Spectrogram.h"
-#include "analysis/SpectrogramLevels.h"
+#include "analysis/SpectrogramColumns.h"
 #include "support/TestMedia.h"
 
 #include <QFile>
@@ -95,13 +95,13 @@ TEST(SpectrogramMemory, LyingHeaderGetsAMatrixForTheFramesTheFileHolds) {
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     const std::int64_t planned = PlannedSpectrogramFrames(stream);
     ASSERT_EQ(planned, 10LL * 3600 * 44100 / 2048) << "the fixture must claim ten hours";
-    SpectrogramLevels levels;
-    ReadSpectrogramLevels(stream, planned, levels);
+    SpectrogramColumns columns(planned, kSpectrogramMaxColumns);
+    ReadSpectrogramColumns(stream, planned, columns);
     BASS_StreamFree(stream);
 
     const std::int64_t held = 10 * 44100 / 2048 + 1; // the last, partial frame is padded
-    EXPECT_EQ(levels.frames(), held);
-    EXPECT_LE(levels.capacityBytes(),
+    EXPECT_EQ(columns.frames(), held);
+    EXPECT_LE(columns.levels().capacityBytes(),
               std::size_t(held + SpectrogramLevels::kFramesPerBlock) * kSpectrogramBins);
 
     QImage picture;
