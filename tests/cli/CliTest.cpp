@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -219,4 +220,88 @@ TEST_F(CliTest, FilesFromErrorsAndAnEmptyList) {
                dir.path(), QByteArray());
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.count(u'\n'), 1) << "the header alone: " << empty.out.toStdString();
+}
+
+TEST_F(CliTest, UnchangedFilesComeFromTheCacheAndChangedOnesAreAnalysedAgain) {
+    const QStringList check = {QStringLiteral("check"), QStringLiteral("--format"),
+                               QStringLiteral("csv"), QStringLiteral("set")};
+    const QString database = dir.filePath(QStringLiteral(".cache/korvane/results.sqlite"));
+    const CliRun first = RunCli(check, dir.path());
+    ASSERT_TRUE(QFile::exists(database));
+    EXPECT_TRUE(first.err.isEmpty()) << first.err.toStdString();
+
+    // Identical answers from the stored results.
+    const CliRun second = RunCli(check, dir.path());
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(second.exitCode, first.exitCode);
+
+    // The full-band file rewritten in place with band-limited sound: its row must follow.
+    const QString fullband = dir.filePath(QStringLiteral("set/fullband.wav"));
+    WriteWav(fullband, BinComb(700, 44100, 3, 0.004f), 44100, 1, true);
+    const CliRun changed = RunCli(check, dir.path());
+    const QString row =
+        changed.out.split(u'\n').filter(QStringLiteral("set/fullband.wav")).value(0);
+    EXPECT_TRUE(row.contains(QStringLiteral(",Likely,true,"))) << row.toStdString();
+    EXPECT_EQ(changed.out.count(u'\n'), first.out.count(u'\n'));
+
+    // --no-cache analyses everything and neither reads nor writes the database.
+    QFile::remove(database);
+    QFile::remove(database + QStringLiteral("-wal"));
+    QFile::remove(database + QStringLiteral("-shm"));
+    const CliRun bypass = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--no-cache"),
+                                             QStringLiteral("--format"), QStringLiteral("csv"),
+                                             QStringLiteral("set")},
+                                 dir.path());
+    EXPECT_EQ(bypass.out, changed.out);
+    EXPECT_FALSE(QFile::exists(database));
+}
+
+TEST_F(CliTest, ADamagedCacheIsRebuiltWithAWarningAndChangesNothingElse) {
+    const QStringList check = {QStringLiteral("check"), QStringLiteral("--format"),
+                               QStringLiteral("jsonl"), QStringLiteral("set/fullband.wav"),
+                               QStringLiteral("set/lowrate.wav")};
+    const CliRun clean = RunCli(check, dir.path());
+    const QString database = dir.filePath(QStringLiteral(".cache/korvane/results.sqlite"));
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(database + QString::fromLatin1(suffix));
+    WriteBytes(database, QByteArray(4096, '\x5a'));
+
+    const CliRun damaged = RunCli(check, dir.path());
+    EXPECT_EQ(damaged.out, clean.out);
+    EXPECT_EQ(damaged.exitCode, clean.exitCode);
+    EXPECT_TRUE(damaged.err.startsWith(QStringLiteral("korvane-cli: warning: results cache ")))
+        << damaged.err.toStdString();
+    EXPECT_EQ(damaged.err.count(u'\n'), 1) << damaged.err.toStdString();
+    // Rebuilt: the next run is quiet and takes its results from it.
+    const CliRun after = RunCli(check, dir.path());
+    EXPECT_EQ(after.out, clean.out);
+    EXPECT_TRUE(after.err.isEmpty()) << after.err.toStdString();
+}
+
+TEST_F(CliTest, SeveralProcessesShareOneCache) {
+    const QStringList check =
+        QStringList{QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                    QStringLiteral("--jobs"), QStringLiteral("2")} +
+        files() + files();
+    const CliRun reference =
+        RunCli(QStringList{check[0], QStringLiteral("--no-cache")} + check.mid(1), dir.path());
+
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral(".cache")));
+    for (int i = 0; i < 4; ++i) {
+        auto& process = processes.emplace_back(std::make_unique<QProcess>());
+        process->setWorkingDirectory(dir.path());
+        process->setProcessEnvironment(env);
+        process->start(CliPath(), check);
+    }
+    for (auto& process : processes) {
+        ASSERT_TRUE(process->waitForFinished(120000));
+        EXPECT_EQ(process->exitCode(), reference.exitCode);
+        EXPECT_EQ(QString::fromUtf8(process->readAllStandardOutput()), reference.out);
+        EXPECT_EQ(QString::fromUtf8(process->readAllStandardError()), QString());
+    }
+    // And a run after them all finds every file stored.
+    EXPECT_EQ(RunCli(check, dir.path()).out, reference.out);
 }
