@@ -213,6 +213,13 @@ QString AssessmentTitle(Assessment assessment) {
     return word;
 }
 
+SourceAssessment FailedAssessment() {
+    SourceAssessment out;
+    out.Kind = Assessment::Error;
+    out.Explanation = QStringLiteral("The file could not be analysed; the reason says why.");
+    return out;
+}
+
 QString AssessmentCellText(const SourceAssessment& assessment) {
     const QString title = AssessmentTitle(assessment.Kind);
     if (assessment.Source.isEmpty())
@@ -228,7 +235,7 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     e.Frames = features.frames();
     if (quality.Verdict == qvError) {
         out.Kind = Assessment::Error;
-        out.Explanation = QStringLiteral("The file could not be analysed; the reason says why.");
+        out.Explanation = FailedAssessment().Explanation;
         return out;
     }
     if (e.Frames < kMinFrames || quality.SampleRate == 0) {

@@ -48,6 +48,9 @@ struct SourceAssessment {
     SourceEvidence Evidence;
 };
 
+// The opinion on a file that could not be analysed.
+SourceAssessment FailedAssessment();
+
 // The cell text of the window and the table: "Transcoded · MP3 ~128 kbps".
 QString AssessmentCellText(const SourceAssessment& assessment);
 

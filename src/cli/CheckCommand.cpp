@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisVersion.h"
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/OrderedAnalysis.h"
 #include "analysis/SourceAssessment.h"
 #include "cli/CliSupport.h"
 #include "cli/PathList.h"
@@ -13,66 +14,21 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace {
 
-// Analyses `paths` on `jobs` threads and hands the results to `deliver` in the
-// order of `paths`, each as soon as it and all before it are known.
-template <typename Deliver>
-void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deliver deliver) {
-    const std::size_t count = std::size_t(paths.size());
-    std::vector<QualityAndSource> results(count);
-    std::vector<char> ready(count, 0);
-    std::mutex mutex;
-    std::condition_variable readyChanged;
-    std::atomic<std::size_t> next{0};
-
-    auto worker = [&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-            QualityAndSource result;
-            try {
-                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], [](const QString& path) {
-                    return AnalyzeQualityAndSource(path);
-                });
-            } catch (const std::exception& e) {
-                result = QualityAndSource{};
-                result.Quality.Verdict = qvError;
-                result.Quality.Reason =
-                    QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
-                result.Source.Kind = Assessment::Error;
-                result.Source.Explanation =
-                    QStringLiteral("The file could not be analysed; the reason says why.");
-            }
-            {
-                std::lock_guard lock(mutex);
-                results[i] = std::move(result);
-                ready[i] = 1;
-            }
-            readyChanged.notify_all();
-        }
-    };
-
-    std::vector<std::jthread> threads;
-    const int threadCount = std::max(1, std::min<int>(jobs, int(count)));
-    for (int t = 0; t < threadCount; ++t)
-        threads.emplace_back(worker);
-
-    for (std::size_t i = 0; i < count; ++i) {
-        QualityAndSource result;
-        {
-            std::unique_lock lock(mutex);
-            readyChanged.wait(lock, [&] { return ready[i] != 0; });
-            result = std::move(results[i]);
-        }
-        deliver(paths[qsizetype(i)], result);
-    }
+// One file, through the results of earlier runs when there is a cache.
+FileReport CheckFile(ResultCache* cache, const QString& path, std::stop_token stop) {
+    QualityAndSource both = AnalyzeThroughCache(
+        cache, path, [&stop](const QString& file) { return AnalyzeQualityAndSource(file, stop); });
+    FileReport report;
+    report.Path = path;
+    report.Quality = std::move(both.Quality);
+    report.Source = std::move(both.Source);
+    return report;
 }
 
 } // namespace
@@ -212,24 +168,32 @@ int RunCheckCommand(const QStringList& arguments) {
                                               });
         printWarnings();
     }
-    AnalyseInOrder(
-        paths, jobs, cache.get(), [&](const QString& path, const QualityAndSource& result) {
+    // Rows are written by the analysis threads, one at a time, in the order of `paths`.
+    OrderedAnalysis analysis(
+        paths, jobs,
+        [cache = cache.get()](const QString& path, std::stop_token stop) {
+            return CheckFile(cache, path, std::move(stop));
+        },
+        [&](qsizetype, FileReport report) {
+            const TAudioQualityResult result = ResultOrFailure(report);
+            const SourceAssessment source = AssessmentOrFailure(report);
             printWarnings();
             progress.clear();
-            writer.writeRow(path, result.Quality, result.Source);
+            writer.writeRow(report.Path, result, source);
             if (followAssessment) {
-                anyError |= result.Source.Kind == Assessment::Error;
-                anySuspicious |= result.Source.Kind == Assessment::Transcoded ||
-                                 result.Source.Kind == Assessment::Upsampled;
+                anyError |= source.Kind == Assessment::Error;
+                anySuspicious |=
+                    source.Kind == Assessment::Transcoded || source.Kind == Assessment::Upsampled;
             } else {
-                anyError |= result.Quality.Verdict == qvError;
-                anySuspicious |= result.Quality.IsSuspicious;
+                anyError |= result.Verdict == qvError;
+                anySuspicious |= result.IsSuspicious;
             }
             ++done;
             if (done < paths.size())
                 progress.show(
                     QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
         });
+    analysis.wait();
     printWarnings();
     progress.clear();
 

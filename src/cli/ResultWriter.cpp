@@ -1,5 +1,6 @@
 #include "cli/ResultWriter.h"
 
+#include "analysis/CutoffText.h"
 #include "cli/TerminalText.h"
 #include "results/ResultLines.h"
 
@@ -24,10 +25,6 @@ ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const QStringLis
     for (const QString& path : paths)
         m_pathWidth = std::max(m_pathWidth,
                                int(std::min<qsizetype>(TerminalText(path).size(), kMaxPathWidth)));
-}
-
-QString ResultWriter::cutoffText(float cutoffHz) {
-    return QString::number(std::llrint(double(cutoffHz)));
 }
 
 void ResultWriter::write(const QString& line) {
@@ -76,7 +73,7 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r,
     switch (m_format) {
     case OutputFormat::Table:
         write(tableLine(path, QString::number(r.BitrateKbps), QString::number(r.SampleRate),
-                        cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason,
+                        CutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason,
                         AssessmentCellText(source)));
         break;
     case OutputFormat::Csv:

@@ -20,9 +20,6 @@ public:
     void writeRow(const QString& path, const TAudioQualityResult& result,
                   const SourceAssessment& source);
 
-    // Cutoff as the result list shows it: nearest integer, ties to even.
-    static QString cutoffText(float cutoffHz);
-
 private:
     void write(const QString& line);
     QString tableLine(const QString& path, const QString& bitrate, const QString& sampleRate,
