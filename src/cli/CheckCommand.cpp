@@ -8,6 +8,7 @@
 #include "common/FileCollection.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "results/ResultLines.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -39,10 +40,7 @@ void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deli
             try {
                 result = AnalyzeThroughCache(cache, paths[qsizetype(i)], AnalyzeAudioQuality);
             } catch (const std::exception& e) {
-                result = TAudioQualityResult{};
-                result.Verdict = qvError;
-                result.Reason =
-                    QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
+                result = RaisedAnalysisResult(QString::fromLocal8Bit(e.what()));
             }
             {
                 std::lock_guard lock(mutex);
