@@ -4,6 +4,7 @@
 #include "analysis/DecodeError.h"
 #include "analysis/DecoderSetup.h"
 #include "analysis/DecoderStream.h"
+#include "analysis/FileStream.h"
 
 #include <algorithm>
 #include <atomic>
@@ -81,8 +82,10 @@ QString PathFromArgument(const void* file, DWORD flags) {
     return QString::fromUtf8(static_cast<const char*>(file));
 }
 
-// The test factory's source for `path` when it gives one, else the decoder's.
-DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path) {
+// The test factory's source for `path` when it gives one, else the decoder's;
+// either way tied to `stop`.
+DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path,
+                                                            std::stop_token stop) {
     ChannelSourceFactory factory;
     {
         StreamTable& table = Table();
@@ -90,10 +93,12 @@ DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path)
         factory = table.testFactory;
     }
     if (factory) {
-        if (std::unique_ptr<ChannelSource> scripted = factory(path))
+        if (std::unique_ptr<ChannelSource> scripted = factory(path)) {
+            scripted->stopOn(std::move(stop));
             return scripted;
+        }
     }
-    return DecoderStream::openFile(path);
+    return DecoderStream::openFile(path, std::move(stop));
 }
 
 HSTREAM Register(std::unique_ptr<ChannelSource> source) {
@@ -145,7 +150,21 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
         DecodeResult<std::unique_ptr<ChannelSource>> source =
             mem ? DecoderStream::openMemory(static_cast<const char*>(file) + offset,
                                             std::size_t(length - offset))
-                : OpenFileSource(PathFromArgument(file, flags));
+                : OpenFileSource(PathFromArgument(file, flags), {});
+        if (!source)
+            return Fail(ErrorCode(source.error()));
+        t_lastError = BASS_OK;
+        return Register(std::move(*source));
+    } catch (const std::bad_alloc&) {
+        return Fail(BASS_ERROR_MEM);
+    }
+}
+
+HSTREAM CreateFileStream(const QString& path, std::stop_token stop) {
+    if (!g_initialised.load())
+        return Fail(BASS_ERROR_INIT);
+    try {
+        DecodeResult<std::unique_ptr<ChannelSource>> source = OpenFileSource(path, std::move(stop));
         if (!source)
             return Fail(ErrorCode(source.error()));
         t_lastError = BASS_OK;

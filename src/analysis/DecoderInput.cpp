@@ -151,8 +151,12 @@ private:
 
 } // namespace
 
-DecodeResult<std::unique_ptr<DecoderInput>> DecoderInput::openFile(const QByteArray& path) {
-    return FileInput::open(path);
+DecodeResult<std::unique_ptr<DecoderInput>> DecoderInput::openFile(const QByteArray& path,
+                                                                   std::stop_token stop) {
+    DecodeResult<std::unique_ptr<DecoderInput>> input = FileInput::open(path);
+    if (input)
+        (*input)->stopOn(std::move(stop));
+    return input;
 }
 
 DecodeResult<std::unique_ptr<DecoderInput>> DecoderInput::openMemory(const void* data,
@@ -175,11 +179,14 @@ bool DecoderInput::makeIo() {
 }
 
 int DecoderInput::Interrupt(void* self) {
-    return static_cast<const DecoderInput*>(self)->exhausted() ? 1 : 0;
+    const auto* input = static_cast<const DecoderInput*>(self);
+    return input->exhausted() || input->stopRequested() ? 1 : 0;
 }
 
 int DecoderInput::Read(void* self, std::uint8_t* buf, int size) {
     auto* input = static_cast<DecoderInput*>(self);
+    if (input->stopRequested())
+        return AVERROR_EXIT;
     // A spent budget reads as the end of the file: every demuxer stops there.
     if (input->exhausted())
         return AVERROR_EOF;

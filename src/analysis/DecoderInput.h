@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 
 // The bytes a stream is demuxed from, a file or a caller's buffer, read
 // through our own AVIOContext so FFmpeg never opens anything by name. It also
@@ -24,8 +25,9 @@ public:
     // Fails with CannotOpen when `path` cannot be opened or is not a regular
     // file: a FIFO or a device named .mp3 would block or never end. Reads stop
     // at the size the file had when opened, so a file that grows meanwhile is
-    // read for bounded work.
-    static DecodeResult<std::unique_ptr<DecoderInput>> openFile(const QByteArray& path);
+    // read for bounded work. `stop` as for stopOn.
+    static DecodeResult<std::unique_ptr<DecoderInput>> openFile(const QByteArray& path,
+                                                                std::stop_token stop = {});
     // `data` must outlive the input.
     static DecodeResult<std::unique_ptr<DecoderInput>> openMemory(const void* data,
                                                                   std::size_t size);
@@ -39,8 +41,16 @@ public:
 
     AVIOContext* io() const { return m_io.get(); }
 
-    // For AVFormatContext::interrupt_callback: non-zero once the budget is spent.
+    // For AVFormatContext::interrupt_callback: non-zero once the budget is
+    // spent or a stop is requested.
     static int Interrupt(void* self);
+
+    // Once `stop` is requested, every further read fails and the demuxer is
+    // interrupted: the work on this input ends at its next read, however
+    // much of the file is left.
+    void stopOn(std::stop_token stop) { m_stop = std::move(stop); }
+    const std::stop_token& stopToken() const { return m_stop; }
+    bool stopRequested() const { return m_stop.stop_requested(); }
 
     // The header is parsed: decoding gets a budget of its own, even if the
     // header scan spent the first one (a demuxer looking for more chunks
@@ -73,6 +83,7 @@ private:
     static std::int64_t Seek(void* self, std::int64_t offset, int whence);
 
     FfmpegPtr<AVIOContext> m_io;
+    std::stop_token m_stop;
     std::int64_t m_bytesWithoutAudio = 0;
     std::int64_t m_bytesRead = 0;
     bool m_spent = false;

@@ -151,9 +151,10 @@ DecoderStream::DecoderStream(std::unique_ptr<DecoderInput> input, FfmpegPtr<AVFo
 
 DecoderStream::~DecoderStream() = default;
 
-DecodeResult<std::unique_ptr<DecoderStream>> DecoderStream::openFile(const QString& path) {
+DecodeResult<std::unique_ptr<DecoderStream>> DecoderStream::openFile(const QString& path,
+                                                                     std::stop_token stop) {
     DecodeResult<std::unique_ptr<DecoderInput>> input =
-        DecoderInput::openFile(QFile::encodeName(path));
+        DecoderInput::openFile(QFile::encodeName(path), std::move(stop));
     if (!input)
         return input.error();
     return openInput(std::move(*input));
@@ -228,6 +229,7 @@ std::optional<double> DecoderStream::scanAudioBitrate() const {
     const std::unique_ptr<DecoderInput> input = m_input->reopen();
     if (!input)
         return std::nullopt;
+    input->stopOn(m_input->stopToken());
     DecodeResult<FfmpegPtr<AVFormatContext>> opened = OpenFormat(*input);
     if (!opened)
         return std::nullopt;
@@ -341,8 +343,17 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
     return produced > 0;
 }
 
+void DecoderStream::stopOn(std::stop_token stop) {
+    m_input->stopOn(std::move(stop));
+}
+
 bool DecoderStream::refill() {
     while (!m_decoderDrained) {
+        // Stopped: what the decoder still holds is not wanted either.
+        if (m_input->stopRequested()) {
+            m_decoderDrained = true;
+            break;
+        }
         if (m_decodedFrames > kMaxFramesPerByte * m_input->bytesRead() + kFrameAllowance) {
             m_decoderDrained = true;
             break;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 class DecoderInput;
@@ -22,8 +23,11 @@ const char* AudioDecoderNames();
 // frames.
 class DecoderStream final : public ChannelSource {
 public:
-    // Fails when the file cannot be opened as audio.
-    static DecodeResult<std::unique_ptr<DecoderStream>> openFile(const QString& path);
+    // Fails when the file cannot be opened as audio. Once `stop` is
+    // requested, opening and decoding end at the next read (see
+    // DecoderInput::stopOn).
+    static DecodeResult<std::unique_ptr<DecoderStream>> openFile(const QString& path,
+                                                                 std::stop_token stop = {});
     // `data` must outlive the stream.
     static DecodeResult<std::unique_ptr<DecoderStream>> openMemory(const void* data,
                                                                    std::size_t size);
@@ -35,6 +39,11 @@ public:
     std::optional<double> bitrateKbps() override;
     std::optional<std::int64_t> lengthFrames() const override { return m_lengthFrames; }
     int nextFft2048(float magnitudes[1024]) override;
+    void stopOn(std::stop_token stop) override;
+
+    // Fails when `input` holds no audio we can decode.
+    static DecodeResult<std::unique_ptr<DecoderStream>>
+    openInput(std::unique_ptr<DecoderInput> input);
 
     // Bytes the demuxer has read so far, re-reads included.
     std::int64_t bytesRead() const;
@@ -43,9 +52,6 @@ private:
     DecoderStream(std::unique_ptr<DecoderInput> input, FfmpegPtr<AVFormatContext> format,
                   int streamIndex, FfmpegPtr<AVCodecContext> codec, FfmpegPtr<AVPacket> packet,
                   FfmpegPtr<AVFrame> frame);
-    // Fails when `input` holds no audio we can decode.
-    static DecodeResult<std::unique_ptr<DecoderStream>>
-    openInput(std::unique_ptr<DecoderInput> input);
     bool refill(); // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
     std::optional<double> findBitrate() const;

@@ -1,6 +1,7 @@
 #include "analysis/Spectrogram.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
 #include "analysis/SpectrogramColumns.h"
 #include "analysis/StreamGuard.h"
 
@@ -193,6 +194,8 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
         const HSTREAM stream = open();
+        if (stream == 0 && request.stop.stop_requested())
+            return Failed(SpectrogramError::Cancelled);
         if (stream == 0) {
             const int code = BASS_ErrorGetCode();
             return Failed(SpectrogramOpenError(code, path), code);
@@ -217,12 +220,9 @@ void Deliver(SpectrogramRender render, QImage& bitmap) {
 
 SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop,
                                         const SpectrogramOptions& options) {
+    // The stop reaches the decoder's reads too: a slow file stops at its next read.
     return OpenAndRender(
-        [&fileName] {
-            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
-                                         BASS_UNICODE | BASS_STREAM_DECODE);
-        },
-        fileName,
+        [&fileName, &stop] { return CreateFileStream(fileName, stop); }, fileName,
         RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
 }
 

@@ -43,7 +43,8 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     environment.Cache =
         std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
     environment.Analyze = [cache = environment.Cache](const QString& path) {
-        return AnalyzeThroughCache(cache.get(), path, AnalyzeAudioQuality);
+        return AnalyzeThroughCache(cache.get(), path,
+                                   [](const QString& file) { return AnalyzeAudioQuality(file); });
     };
     environment.AnalysisThreads = AnalysisAhead::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;

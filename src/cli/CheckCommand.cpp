@@ -38,7 +38,9 @@ void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deli
         for (std::size_t i = next++; i < count; i = next++) {
             TAudioQualityResult result;
             try {
-                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], AnalyzeAudioQuality);
+                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], [](const QString& path) {
+                    return AnalyzeAudioQuality(path);
+                });
             } catch (const std::exception& e) {
                 result = RaisedAnalysisResult(QString::fromLocal8Bit(e.what()));
             }

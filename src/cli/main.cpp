@@ -4,6 +4,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
 #include "cli/SpectrogramCommand.h"
+#include "cli/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -33,7 +34,9 @@ int PrintVersion() {
     try {
         ReadVersionInfo(QCoreApplication::applicationFilePath(), version);
     } catch (const std::runtime_error& error) {
-        PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        PrintText(
+            stderr,
+            QStringLiteral("korvane-cli: %1\n").arg(TerminalText(QString::fromUtf8(error.what()))));
         return kExitError;
     }
     PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(version.ProductVersion));

@@ -38,7 +38,7 @@ TEST_F(AppFormTest, StartedWithPathsLoadsThemInOrderFoldersAsAddFolderFilesAsAdd
 }
 
 TEST_F(AppFormTest, ExportWritesWhatKorvaneCliPrintsForTheSameFiles) {
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     const QString full = WriteWav(media.filePath(QStringLiteral("a, \"full\".wav")),
                                   SineAtBin(900, 44100, 44100, 0.5f), 44100);
     const QString low = WriteWav(media.filePath(QStringLiteral("b low.wav")),

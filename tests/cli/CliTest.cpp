@@ -3,11 +3,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <pty.h>
+#include <unistd.h>
 
 using namespace testmedia;
 
@@ -220,6 +226,83 @@ TEST_F(CliTest, FilesFromErrorsAndAnEmptyList) {
                dir.path(), QByteArray());
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.count(u'\n'), 1) << "the header alone: " << empty.out.toStdString();
+}
+
+namespace {
+
+// A name that would clear the screen, set the window title, ring the bell,
+// return the cursor, inject a C1 sequence and reverse what follows it.
+const QString kHostileName = QStringLiteral("evil\x1b[2J\x1b]0;owned\x07\r\u009b31m\u202Egpj.wav");
+const QString kHostileShown =
+    QStringLiteral("evil\\x1b[2J\\x1b]0;owned\\x07\\x0d\\u009b31m\\u202egpj.wav");
+
+// Nothing in `text` that a terminal would obey.
+void ExpectInert(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        EXPECT_FALSE(u < 0x20 && u != u'\n')
+            << "control " << int(u) << " in " << text.toStdString();
+        EXPECT_FALSE(u == 0x7f || (u >= 0x80 && u <= 0x9f) || u == 0x202E)
+            << int(u) << " in " << text.toStdString();
+    }
+}
+
+} // namespace
+
+TEST_F(CliTest, TheTableShowsControlCharactersInNamesEscaped) {
+    ASSERT_TRUE(
+        QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")), dir.filePath(kHostileName)));
+    const CliRun table = RunCli({QStringLiteral("check"), kHostileName}, dir.path());
+    EXPECT_EQ(table.exitCode, 0) << table.err.toStdString();
+    ExpectInert(table.out);
+    const QStringList lines = table.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << table.out.toStdString();
+    EXPECT_TRUE(lines[1].startsWith(kHostileShown + QStringLiteral("  ")))
+        << lines[1].toStdString();
+    // The header's columns line up with the row's escaped name.
+    EXPECT_EQ(lines[0].indexOf(QStringLiteral("Bitrate")) + 7,
+              lines[1].indexOf(QStringLiteral("1411")) + 4);
+
+    // JSON lines keep their own escaping (the C0 controls) and give the name
+    // back exactly.
+    const CliRun json = RunCli({QStringLiteral("check"), QStringLiteral("--format"),
+                                QStringLiteral("jsonl"), kHostileName},
+                               dir.path());
+    EXPECT_TRUE(json.out.contains(QStringLiteral("evil\\u001b[2J\\u001b]0;owned\\u0007\\r")))
+        << json.out.toStdString();
+    const QJsonObject row = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(row.value(QStringLiteral("path")).toString(), kHostileName);
+}
+
+// The progress line goes to a terminal only, so it is read from one.
+TEST_F(CliTest, TheProgressLineShowsNamesEscaped) {
+    const QString folder = QStringLiteral("\x1b]0;owned\x07\u202Edir");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(folder));
+    ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")),
+                            dir.filePath(folder + QStringLiteral("/a.wav"))));
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+    cli.start(CliPath(), {QStringLiteral("check"), folder});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    ::close(slave);
+    QByteArray screen;
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        screen.append(buffer, n);
+    ::close(master);
+
+    QString shown = QString::fromUtf8(screen);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Scanning \\x1b]0;owned\\x07\\u202edir")))
+        << screen.toStdString();
+    // Only the progress line's own return-and-erase may reach the terminal.
+    shown.remove(QStringLiteral("\r\x1b[K"));
+    shown.remove(QStringLiteral("\r"));
+    ExpectInert(shown);
 }
 
 TEST_F(CliTest, UnchangedFilesComeFromTheCacheAndChangedOnesAreAnalysedAgain) {
