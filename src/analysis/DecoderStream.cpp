@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 #include <string>
 
 extern "C" {
@@ -35,6 +38,29 @@ constexpr int kMaxFailedFrames = 64;
 // would poison every FFT bin of its frame and the whole file's mean with it,
 // and nothing 60 dB over full scale is sound: such samples count as silence.
 constexpr float kMaxSampleLevel = 1000.0f;
+
+// A count that grows by what a file claims, packet after packet: it stops at
+// the largest value instead of wrapping.
+std::int64_t AddSaturating(std::int64_t sum, std::int64_t more) {
+    std::int64_t result = 0;
+    return __builtin_add_overflow(sum, more, &result)
+               ? (more > 0 ? std::numeric_limits<std::int64_t>::max()
+                           : std::numeric_limits<std::int64_t>::min())
+               : result;
+}
+
+// A statistics tag's bits per second: decimal digits only, within 64 bits,
+// above zero. A tag is text anyone can write.
+std::optional<std::int64_t> TagBitsPerSecond(const char* text) {
+    if (!text || *text < '0' || *text > '9')
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno == ERANGE || *end != '\0' || value <= 0)
+        return std::nullopt;
+    return value;
+}
 
 void SilenceNonSound(float* samples, int count) {
     for (int i = 0; i < count; ++i) {
@@ -214,9 +240,9 @@ std::optional<double> DecoderStream::findBitrate() const {
     if (stream->codecpar->bit_rate > 0)
         return double(stream->codecpar->bit_rate) / 1000.0;
     // Statistics tags written by Matroska muxers: the track's own bitrate.
-    if (const AVDictionaryEntry* bps = av_dict_get(stream->metadata, "BPS", nullptr, 0);
-        bps && std::atoll(bps->value) > 0)
-        return double(std::atoll(bps->value)) / 1000.0;
+    if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "BPS", nullptr, 0))
+        if (const std::optional<std::int64_t> bps = TagBitsPerSecond(tag->value))
+            return double(*bps) / 1000.0;
     // Nothing but this audio stream in the file: the file's rate is its rate.
     if (m_format->nb_streams == 1 && m_format->bit_rate > 0)
         return double(m_format->bit_rate) / 1000.0;
@@ -245,13 +271,16 @@ std::optional<double> DecoderStream::scanAudioBitrate() const {
     while (av_read_frame(format, packet.get()) >= 0) {
         if (packet->stream_index == index) {
             input->audioDelivered();
-            bytes += packet->size;
+            bytes = AddSaturating(bytes, packet->size);
             if (packet->duration > 0)
-                duration += packet->duration;
+                duration = AddSaturating(duration, packet->duration);
         }
         av_packet_unref(packet.get());
     }
-    double seconds = duration > 0 ? double(duration) * av_q2d(timeBase) : 0.0;
+    // Packets that claim more than 64 bits of time between them are forged:
+    // their sum says nothing, the decoded length may.
+    const bool durationKnown = duration > 0 && duration < std::numeric_limits<std::int64_t>::max();
+    double seconds = durationKnown ? double(duration) * av_q2d(timeBase) : 0.0;
     if (seconds <= 0.0 && m_lengthFrames)
         seconds = double(*m_lengthFrames) / m_sampleRate;
     if (bytes > 0 && seconds > 0.0)
