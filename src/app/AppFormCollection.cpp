@@ -1,11 +1,11 @@
 // File collection: the Add Files and Add Folder dialogs, drops from the file
 // manager, and loads that analyse ahead while rows are appended in order.
+#include "analysis/FileReport.h"
 #include "app/AddFilesFilter.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 #include "common/FileCollection.h"
 #include "platform/BusyCursor.h"
-#include "results/ResultLines.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -94,10 +94,10 @@ void TAppForm::Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype ind
         texts = RowTextsFor(result);
     } catch (const std::exception& error) {
         texts = RaisedRowTexts();
-        result = RaisedAnalysisResult(QString::fromLocal8Bit(error.what()));
+        result = ResultOrFailure(RaisedReport(dosyaadi, QString::fromLocal8Bit(error.what())));
     } catch (...) {
         texts = RaisedRowTexts();
-        result = RaisedAnalysisResult(QStringLiteral("unknown error"));
+        result = ResultOrFailure(RaisedReport(dosyaadi, QStringLiteral("unknown error")));
     }
     ListView1->fillRow(row, texts);
     ListView1->setRowResult(row, result);

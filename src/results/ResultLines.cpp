@@ -17,13 +17,6 @@ QString BoolText(bool value) {
 
 } // namespace
 
-TAudioQualityResult RaisedAnalysisResult(const QString& what) {
-    TAudioQualityResult result;
-    result.Verdict = qvError;
-    result.Reason = QStringLiteral("Analysis failed: %1").arg(what);
-    return result;
-}
-
 QString CsvField(const QString& text) {
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
         !text.contains(u'\r'))

@@ -15,9 +15,5 @@ QString CsvLine(const QString& path, const TAudioQualityResult& result);
 QString JsonLine(const QString& path, const TAudioQualityResult& result);
 QJsonObject ResultJson(const QString& path, const TAudioQualityResult& result);
 
-// What the lines report for a file whose analysis raised `what` instead of
-// giving a result: an Error with the reason "Analysis failed: <what>".
-TAudioQualityResult RaisedAnalysisResult(const QString& what);
-
 // Quoted only when it holds a comma, a quote or a line break; quotes doubled.
 QString CsvField(const QString& text);
