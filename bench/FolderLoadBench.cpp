@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
     TAppFormEnvironment environment = TAppFormEnvironment::Standard();
     if (std::strcmp(argv[2], "rows") == 0) {
         environment.Analyze = [](const QString&) {
-            TAudioQualityResult result;
-            result.BitrateKbps = 320;
-            result.SampleRate = 44100;
-            result.CutoffHz = 20000;
+            QualityAndSource result;
+            result.Quality.BitrateKbps = 320;
+            result.Quality.SampleRate = 44100;
+            result.Quality.CutoffHz = 20000;
             return result;
         };
     } else if (const int threads = std::atoi(argv[2]); threads > 0) {

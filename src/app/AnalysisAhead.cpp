@@ -50,7 +50,7 @@ bool AnalysisAhead::isReady(qsizetype index) const {
     return m_slots[std::size_t(index)].ready;
 }
 
-TAudioQualityResult AnalysisAhead::take(qsizetype index) {
+QualityAndSource AnalysisAhead::take(qsizetype index) {
     Slot slot;
     {
         std::lock_guard lock(m_mutex);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 
 #include <QObject>
 #include <QStringList>
@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-using AnalyzerFunction = std::function<TAudioQualityResult(const QString&)>;
+// Both opinions of one file, from one decoding pass.
+using AnalyzerFunction = std::function<QualityAndSource(const QString&)>;
 
 // Analyses a list of files ahead of the one that needs its result, on several
 // threads, taking them in list order. The consumer asks for the results one
@@ -29,7 +30,7 @@ public:
     const QString& path(qsizetype index) const { return m_paths[index]; }
     bool isReady(qsizetype index) const;
     // The result for `index`, or the exception its analysis raised; once.
-    TAudioQualityResult take(qsizetype index);
+    QualityAndSource take(qsizetype index);
     // Files not started yet will not be started.
     void cancel();
 
@@ -42,7 +43,7 @@ signals:
 
 private:
     struct Slot {
-        TAudioQualityResult result;
+        QualityAndSource result;
         std::exception_ptr error;
         bool ready = false;
     };

@@ -10,6 +10,7 @@
 #include "common/FileCollection.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "results/ResultLines.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,7 +24,8 @@ namespace {
 // One file, through the results of earlier runs when there is a cache.
 FileReport CheckFile(ResultCache* cache, const QString& path, std::stop_token stop) {
     QualityAndSource both = AnalyzeThroughCache(
-        cache, path, [&stop](const QString& file) { return AnalyzeQualityAndSource(file, stop); });
+        cache, path, [&stop](const QString& file) { return AnalyzeQualityAndSource(file, stop); },
+        stop);
     FileReport report;
     report.Path = path;
     report.Quality = std::move(both.Quality);

@@ -10,12 +10,13 @@
 
 namespace {
 
-TAudioQualityResult Echo(const QString& path) {
+QualityAndSource Echo(const QString& path) {
     if (path.startsWith(u"raise"))
         throw std::runtime_error("analysis raised");
-    TAudioQualityResult result;
-    result.BitrateKbps = path.mid(1).toInt();
-    result.Reason = path;
+    QualityAndSource result;
+    result.Quality.BitrateKbps = path.mid(1).toInt();
+    result.Quality.Reason = path;
+    result.Source.Source = path;
     return result;
 }
 
@@ -43,9 +44,10 @@ TEST(AnalysisAhead, EveryResultBelongsToItsPathWhateverTheThreadCount) {
         ASSERT_EQ(ahead.size(), 40);
         for (qsizetype i = 0; i < paths.size(); ++i) {
             WaitReady(ahead, i);
-            const TAudioQualityResult result = ahead.take(i);
-            EXPECT_EQ(result.Reason, paths[i]) << threads;
-            EXPECT_EQ(result.BitrateKbps, i);
+            const QualityAndSource result = ahead.take(i);
+            EXPECT_EQ(result.Quality.Reason, paths[i]) << threads;
+            EXPECT_EQ(result.Quality.BitrateKbps, i);
+            EXPECT_EQ(result.Source.Source, paths[i]);
         }
     }
 }
@@ -54,11 +56,11 @@ TEST(AnalysisAhead, ARaisedExceptionComesBackForItsOwnFileOnly) {
     const QStringList paths{QStringLiteral("p0"), QStringLiteral("raise-me"), QStringLiteral("p2")};
     AnalysisAhead ahead(paths, 2, Echo);
     WaitReady(ahead, 0);
-    EXPECT_EQ(ahead.take(0).Reason, u"p0");
+    EXPECT_EQ(ahead.take(0).Quality.Reason, u"p0");
     WaitReady(ahead, 1);
     EXPECT_THROW(ahead.take(1), std::runtime_error);
     WaitReady(ahead, 2);
-    EXPECT_EQ(ahead.take(2).Reason, u"p2");
+    EXPECT_EQ(ahead.take(2).Quality.Reason, u"p2");
 }
 
 TEST(AnalysisAhead, WorksAheadOnSeveralThreadsAtOnce) {

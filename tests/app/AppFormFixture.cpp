@@ -13,15 +13,17 @@
 #include <QTest>
 #include <stdexcept>
 
-TAudioQualityResult ScriptedAnalysis(const QString& path) {
+QualityAndSource ScriptedAnalysis(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.contains(u"raise"))
         throw std::runtime_error("scripted failure");
-    TAudioQualityResult result;
+    QualityAndSource both;
+    TAudioQualityResult& result = both.Quality;
     if (name.contains(u"error")) {
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file");
-        return result;
+        both.Source = FailedAssessment();
+        return both;
     }
     const QRegularExpressionMatch kbps = QRegularExpression(QStringLiteral("(\\d+)k")).match(name);
     result.BitrateKbps = kbps.hasMatch() ? kbps.captured(1).toInt() : 128;
@@ -30,7 +32,10 @@ TAudioQualityResult ScriptedAnalysis(const QString& path) {
     result.Verdict = qvPossible;
     result.IsSuspicious = true;
     result.Reason = QStringLiteral("for ") + name;
-    return result;
+    both.Source.Kind = Assessment::Transcoded;
+    both.Source.Source = QStringLiteral("MP3 ~128 kbps");
+    both.Source.Explanation = QStringLiteral("scripted for ") + name;
+    return both;
 }
 
 AppFormTest::AppFormTest() {
@@ -63,6 +68,7 @@ AppFormTest::AppFormTest() {
         return foldersToPick;
     };
     environment.Dialogs.SavePng = [this](QWidget*) { return pngToSave; };
+    environment.Dialogs.SaveResults = [this](QWidget*) { return resultsToSave; };
     environment.Restart = [this](const QString& script, const QString& workingFolder) {
         restarts.append({script, workingFolder});
     };

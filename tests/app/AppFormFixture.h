@@ -32,6 +32,7 @@ protected:
     QStringList filesToPick;
     QStringList foldersToPick;
     QString pngToSave;
+    TFileDialogs::ResultsFile resultsToSave;
     QStringList lastNameFilters;
     QString lastStartFolder;
 
@@ -53,4 +54,4 @@ protected:
 
 // A stand-in analysis whose result is written in the path: "<kbps>k" in the
 // name sets the bitrate, "raise" makes it throw, "error" gives qvError.
-TAudioQualityResult ScriptedAnalysis(const QString& path);
+QualityAndSource ScriptedAnalysis(const QString& path);

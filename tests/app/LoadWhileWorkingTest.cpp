@@ -22,7 +22,7 @@ namespace {
 // An analysis that waits until the test lets a file through.
 class Gate {
 public:
-    TAudioQualityResult analyse(const QString& path) {
+    QualityAndSource analyse(const QString& path) {
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait_for(lock, std::chrono::seconds(20),
@@ -113,7 +113,7 @@ TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
              {QStringLiteral("-c:a"), QStringLiteral("aac")});
     touch(QStringLiteral("set/broken.mp3"), "ID3 and then nothing useful");
 
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = [](const QString& path) { return AnalyzeQualityAndSource(path); };
     makeForm(false); // the window starts the decoding layer
     QStringList expected;
     QStringList scanOrder;

@@ -16,7 +16,7 @@ TEST_F(AppFormTest, OkResultRow) {
         result.SampleRate = 44100;
         result.CutoffHz = 19000.0f;
         result.Verdict = qvOk;
-        return result;
+        return QualityAndSource{result, {}};
     };
     TAppForm& window = makeForm();
     window.Ekle(QStringLiteral("/music/a.mp3"));
@@ -36,7 +36,7 @@ TEST_F(AppFormTest, CutoffHalfwayShowsTheEvenNeighbour) {
         environment.Analyze = [hz](const QString&) {
             TAudioQualityResult result;
             result.CutoffHz = hz;
-            return result;
+            return QualityAndSource{result, {}};
         };
         TAppForm& window = makeForm(false);
         window.Ekle(QStringLiteral("/x.mp3"));
@@ -45,7 +45,7 @@ TEST_F(AppFormTest, CutoffHalfwayShowsTheEvenNeighbour) {
 }
 
 TEST_F(AppFormTest, UnopenableFileGivesZerosAndTheErrorVerdict) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = [](const QString& path) { return AnalyzeQualityAndSource(path); };
     TAppForm& window = makeForm();
     const QString notMedia = touch(QStringLiteral("notes.txt"), "just text, no sound\n");
     const TAudioQualityResult direct = AnalyzeAudioQuality(notMedia);
