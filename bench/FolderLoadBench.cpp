@@ -2,6 +2,7 @@
 // and the rows, as Add Folder does it, with a given number of analysis threads.
 //   korvane-folder-load-bench FOLDER THREADS   (THREADS 0: all cores; "rows":
 //   no analysis at all, to see what the window itself costs per row)
+#include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
@@ -9,10 +10,6 @@
 #include <QElapsedTimer>
 #include <cstdio>
 #include <cstring>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -22,7 +19,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FOLDER THREADS\n", argv[0]);
         return 64;
     }
-    av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(DecoderLog::Silent);
     TAppFormEnvironment environment = TAppFormEnvironment::Standard();
     if (std::strcmp(argv[2], "rows") == 0) {
         environment.Analyze = [](const QString&) {

@@ -4,6 +4,7 @@
 // (every row reads 192 kbps), so only the spectrogram is measured.
 //   korvane-window-render-bench FILE...
 // Prints one line per file, "seconds width", then "peak_kb N".
+#include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
@@ -13,10 +14,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace {
 
@@ -45,7 +42,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FILE...\n", argv[0]);
         return 64;
     }
-    av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(DecoderLog::Silent);
     TAppFormEnvironment environment = TAppFormEnvironment::Standard();
     environment.Analyze = [](const QString&) {
         TAudioQualityResult result;

@@ -76,3 +76,8 @@ fi
 if [ -x "$here/folder-load.sh" ] && [ -x "$build/bin/korvane-folder-load-bench" ]; then
   bash "$here/folder-load.sh" "$build"
 fi
+if [ -x "$build/bin/korvane-vendor-load" ]; then
+  echo
+  "$build/bin/korvane-vendor-load" --server "$build/bin/korvane-vendor-server" \
+    --work "$here/out/vendor-load" --seconds "${VENDOR_LOAD_SECONDS:-20}" --after-kill 5
+fi

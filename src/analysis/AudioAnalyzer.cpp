@@ -1,6 +1,8 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
+#include "analysis/StreamGuard.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -36,12 +38,6 @@ QString FormatOneDecimal(double value) {
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'f', 1);
 }
-
-// Closes the stream on every way out.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { BASS_StreamFree(handle); }
-};
 
 } // namespace
 
@@ -179,24 +175,40 @@ std::int64_t FileSizeOrUnknown(const QString& path) {
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
-    const HSTREAM stream =
-        BASS_StreamCreateFile(FALSE, path.utf16(), 0, 0, BASS_STREAM_DECODE | BASS_UNICODE);
+    return AnalyzeAudioQuality(path, std::stop_token());
+}
+
+TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop) {
+    const HSTREAM stream = CreateFileStream(path, stop);
+    if (stop.stop_requested())
+        return StoppedAnalysis();
     if (stream == 0) {
         TAudioQualityResult result;
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file (BASS error %1)").arg(BASS_ErrorGetCode());
         return result;
     }
-    StreamGuard guard{stream};
+    const StreamGuard guard(stream);
     // Asked only when the stream states no bitrate.
-    return AnalyzeAudioStream(stream, [&path] { return FileSizeOrUnknown(path); });
+    const TAudioQualityResult result = AnalyzeAudioStream(
+        stream, [&path] { return FileSizeOrUnknown(path); }, stop);
+    // The spectrum of part of a file says nothing about the file.
+    return stop.stop_requested() ? StoppedAnalysis() : result;
+}
+
+TAudioQualityResult StoppedAnalysis() {
+    TAudioQualityResult result;
+    result.Verdict = qvError;
+    result.Reason = QStringLiteral("Analysis stopped");
+    return result;
 }
 
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize) {
+                                       const std::function<std::int64_t()>& fileSize,
+                                       std::stop_token stop) {
     AudioQualityPass pass(stream, fileSize);
     float frame[kBins];
-    while (pass.wantsFrames() &&
+    while (pass.wantsFrames() && !stop.stop_requested() &&
            BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
         pass.addFrame(frame);
     return pass.result();

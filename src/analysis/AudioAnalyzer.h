@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 
 // Numeric order is the order of severity.
 enum TQualityVerdict : std::uint8_t {
@@ -30,6 +31,14 @@ using Spectrum1024 = std::array<double, 1024>;
 // Decodes the file once and judges its cutoff against its bitrate. Unopenable,
 // empty or silent files come back as qvError with a reason, never by exception.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path);
+
+// The same, ended early when `stop` is requested: the decoder's reads fail
+// from then on, and the result is StoppedAnalysis(), never a verdict on the
+// part that was read. Callers that asked for the stop drop that result.
+TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop);
+
+// What a stopped analysis gives: qvError with the reason "Analysis stopped".
+TAudioQualityResult StoppedAnalysis();
 
 // The analysis fed one FFT frame at a time, so a pass that reads the frames
 // for something else (the spectrogram) gets exactly what AnalyzeAudioStream
@@ -59,9 +68,11 @@ std::int64_t FileSizeOrUnknown(const QString& path);
 
 // The analysis of a stream the caller has opened (and frees). `fileSize` gives
 // the whole file's size in bytes (-1 when unknown) for the bitrate estimate of
-// a stream that states none; it is called at most once.
+// a stream that states none; it is called at most once. Reading ends when
+// `stop` is requested.
 TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
-                                       const std::function<std::int64_t()>& fileSize);
+                                       const std::function<std::int64_t()>& fileSize,
+                                       std::stop_token stop = {});
 
 // The rules of the analysis, exposed so each can be checked on its own.
 float ExpectedCutoffHz(std::int32_t bitrateKbps);

@@ -1,7 +1,10 @@
 #include "analysis/BASS.h"
 
 #include "analysis/ChannelSource.h"
+#include "analysis/DecodeError.h"
+#include "analysis/DecoderSetup.h"
 #include "analysis/DecoderStream.h"
+#include "analysis/FileStream.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,10 +12,6 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
-
-extern "C" {
-#include <libavutil/mem.h>
-}
 
 namespace {
 
@@ -33,9 +32,36 @@ StreamTable& Table() {
     return table;
 }
 
-BOOL Fail(int code) {
+// What the length and duration queries give when they fail.
+constexpr QWORD kNoLength = QWORD(-1);
+constexpr double kNoSeconds = -1.0;
+
+// Records `code` as this thread's last error and gives back `result`, the
+// failure value of the calling operation.
+template <typename Result> Result Fail(int code, Result result) {
     t_lastError = code;
-    return FALSE;
+    return result;
+}
+
+BOOL Fail(int code) {
+    return Fail(code, BOOL(FALSE));
+}
+
+// The stable numbers callers and users see (README, "Decoder error codes").
+int ErrorCode(DecodeError error) {
+    switch (error) {
+    case DecodeError::OutOfMemory:
+        return BASS_ERROR_MEM;
+    case DecodeError::CannotOpen:
+        return BASS_ERROR_FILEOPEN;
+    case DecodeError::UnsupportedFormat:
+        return BASS_ERROR_FORMAT;
+    case DecodeError::NotMedia:
+        return BASS_ERROR_FILEFORM;
+    case DecodeError::NoDecoder:
+        return BASS_ERROR_CODEC;
+    }
+    return BASS_ERROR_UNKNOWN;
 }
 
 BOOL Succeed() {
@@ -56,6 +82,35 @@ QString PathFromArgument(const void* file, DWORD flags) {
     return QString::fromUtf8(static_cast<const char*>(file));
 }
 
+// The test factory's source for `path` when it gives one, else the decoder's;
+// either way tied to `stop`.
+DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path,
+                                                            std::stop_token stop) {
+    ChannelSourceFactory factory;
+    {
+        StreamTable& table = Table();
+        std::lock_guard lock(table.mutex);
+        factory = table.testFactory;
+    }
+    if (factory) {
+        if (std::unique_ptr<ChannelSource> scripted = factory(path)) {
+            scripted->stopOn(std::move(stop));
+            return scripted;
+        }
+    }
+    return DecoderStream::openFile(path, std::move(stop));
+}
+
+HSTREAM Register(std::unique_ptr<ChannelSource> source) {
+    StreamTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    HSTREAM handle = table.nextHandle++;
+    if (handle == 0)
+        handle = table.nextHandle++;
+    table.streams.emplace(handle, std::move(source));
+    return handle;
+}
+
 } // namespace
 
 void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
@@ -64,10 +119,14 @@ void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
     table.testFactory = std::move(factory);
 }
 
+// The process-wide part (allocation cap, log level) is DecoderSetup's; this
+// opens the layer for streams, and again after BASS_Free.
 BOOL BASS_Init(int device, DWORD, DWORD, void*, const void*) {
     if (device != 0)
         return Fail(BASS_ERROR_DEVICE);
-    av_max_alloc(KORVANE_MAX_ALLOCATION);
+    if (!DecoderSetup::active())
+        return Fail(BASS_ERROR_INIT);
+    Table(); // made now, so that it outlives a DecoderSetup held in a static
     if (g_initialised.exchange(true))
         return Fail(BASS_ERROR_ALREADY);
     return Succeed();
@@ -85,44 +144,34 @@ BOOL BASS_Free() {
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
     if (!g_initialised.load())
         return Fail(BASS_ERROR_INIT);
-    if (!file)
+    if (!file || (mem && offset > length))
         return Fail(BASS_ERROR_ILLPARAM);
-
-    std::unique_ptr<ChannelSource> source;
-    int error = BASS_OK;
     try {
-        if (mem) {
-            if (offset > length)
-                return Fail(BASS_ERROR_ILLPARAM);
-            source = DecoderStream::openMemory(static_cast<const char*>(file) + offset,
-                                               std::size_t(length - offset), error);
-        } else {
-            const QString path = PathFromArgument(file, flags);
-            ChannelSourceFactory factory;
-            {
-                StreamTable& table = Table();
-                std::lock_guard lock(table.mutex);
-                factory = table.testFactory;
-            }
-            if (factory)
-                source = factory(path);
-            if (!source)
-                source = DecoderStream::openFile(path, error);
-        }
+        DecodeResult<std::unique_ptr<ChannelSource>> source =
+            mem ? DecoderStream::openMemory(static_cast<const char*>(file) + offset,
+                                            std::size_t(length - offset))
+                : OpenFileSource(PathFromArgument(file, flags), {});
+        if (!source)
+            return Fail(ErrorCode(source.error()));
+        t_lastError = BASS_OK;
+        return Register(std::move(*source));
     } catch (const std::bad_alloc&) {
         return Fail(BASS_ERROR_MEM);
     }
-    if (!source)
-        return Fail(error == BASS_OK ? BASS_ERROR_UNKNOWN : error);
+}
 
-    StreamTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    HSTREAM handle = table.nextHandle++;
-    if (handle == 0)
-        handle = table.nextHandle++;
-    table.streams.emplace(handle, std::move(source));
-    t_lastError = BASS_OK;
-    return handle;
+HSTREAM CreateFileStream(const QString& path, std::stop_token stop) {
+    if (!g_initialised.load())
+        return Fail(BASS_ERROR_INIT);
+    try {
+        DecodeResult<std::unique_ptr<ChannelSource>> source = OpenFileSource(path, std::move(stop));
+        if (!source)
+            return Fail(ErrorCode(source.error()));
+        t_lastError = BASS_OK;
+        return Register(std::move(*source));
+    } catch (const std::bad_alloc&) {
+        return Fail(BASS_ERROR_MEM);
+    }
 }
 
 int BASS_ErrorGetCode() {
@@ -159,12 +208,12 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
     auto source = Find(handle);
     if (!source)
-        return Fail(BASS_ERROR_HANDLE), QWORD(-1);
+        return Fail(BASS_ERROR_HANDLE, kNoLength);
     if (mode != BASS_POS_BYTE)
-        return Fail(BASS_ERROR_ILLPARAM), QWORD(-1);
+        return Fail(BASS_ERROR_ILLPARAM, kNoLength);
     const auto frames = source->lengthFrames();
     if (!frames || *frames <= 0)
-        return Fail(BASS_ERROR_NOTAVAIL), QWORD(-1);
+        return Fail(BASS_ERROR_NOTAVAIL, kNoLength);
     t_lastError = BASS_OK;
     // A header may claim any length; the byte count saturates rather than wraps.
     const QWORD bytesPerFrame = QWORD(std::max(source->channels(), 1)) * 2u;
@@ -175,10 +224,10 @@ QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
     auto source = Find(handle);
     if (!source)
-        return Fail(BASS_ERROR_HANDLE), -1.0;
+        return Fail(BASS_ERROR_HANDLE, kNoSeconds);
     const double bytesPerSecond = double(source->sampleRate()) * source->channels() * 2.0;
     if (pos == QWORD(-1) || bytesPerSecond <= 0.0)
-        return Fail(BASS_ERROR_ILLPARAM), -1.0;
+        return Fail(BASS_ERROR_ILLPARAM, kNoSeconds);
     t_lastError = BASS_OK;
     return double(pos) / bytesPerSecond;
 }
@@ -186,17 +235,17 @@ double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     auto source = Find(handle);
     if (!source)
-        return Fail(BASS_ERROR_HANDLE), BASS_DATA_ERROR;
+        return Fail(BASS_ERROR_HANDLE, BASS_DATA_ERROR);
     if (length != BASS_DATA_FFT2048 || !buffer)
-        return Fail(BASS_ERROR_ILLPARAM), BASS_DATA_ERROR;
+        return Fail(BASS_ERROR_ILLPARAM, BASS_DATA_ERROR);
     int used = 0;
     try {
         used = source->nextFft2048(static_cast<float*>(buffer));
     } catch (const std::bad_alloc&) {
-        return Fail(BASS_ERROR_MEM), BASS_DATA_ERROR;
+        return Fail(BASS_ERROR_MEM, BASS_DATA_ERROR);
     }
     if (used <= 0)
-        return Fail(BASS_ERROR_ENDED), BASS_DATA_ERROR;
+        return Fail(BASS_ERROR_ENDED, BASS_DATA_ERROR);
     t_lastError = BASS_OK;
     // The bytes of 16-bit sample data the frame consumed.
     return DWORD(used) * DWORD(source->channels() > 0 ? source->channels() : 1) * 2u;

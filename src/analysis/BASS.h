@@ -63,8 +63,8 @@ inline constexpr DWORD BASS_DATA_ERROR = 0xFFFFFFFF;
 // samples that are not finite or lie 60 dB over full scale count as silence.
 inline constexpr DWORD KORVANE_MAX_SAMPLE_RATE = 768000;
 inline constexpr int KORVANE_MAX_CHANNELS = 64;
-// The largest single block the decoder may allocate, set by BASS_Init for the
-// whole process: far above any real need (a long film's index, an
+// The largest single block the decoder may allocate, set by DecoderSetup for
+// the whole process: far above any real need (a long film's index, an
 // uncompressed 4K picture, cover art), far below what a few bytes of a forged
 // header can ask for (a 4 KB WAV whose INFO chunk claims 2 GB has it zeroed).
 inline constexpr std::size_t KORVANE_MAX_ALLOCATION = std::size_t(256) << 20;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 // What a decoding channel offers the BASS_* layer. DecoderStream is the real
 // one; tests put scripted sources behind a path to drive the analysis and the
@@ -23,9 +24,13 @@ public:
     // and writes 1024 magnitudes. Returns the number of real sample frames
     // consumed, 0 at the end of the stream.
     virtual int nextFft2048(float magnitudes[1024]) = 0;
+    // Ties the source to the stop token of the work it serves: once a stop is
+    // requested, nextFft2048 returns 0 at its next read of the file.
+    virtual void stopOn(std::stop_token) {}
 };
 
-// For tests: when set, BASS_StreamCreateFile asks this first; a non-null
-// source is used instead of decoding the file. Pass nullptr to clear.
+// For tests: when set, BASS_StreamCreateFile and CreateFileStream ask this
+// first; a non-null source is used instead of decoding the file (and is given
+// CreateFileStream's stop token). Pass nullptr to clear.
 using ChannelSourceFactory = std::function<std::unique_ptr<ChannelSource>(const QString& path)>;
 void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory);

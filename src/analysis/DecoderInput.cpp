@@ -1,7 +1,5 @@
 #include "analysis/DecoderInput.h"
 
-#include "analysis/BASS.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -41,33 +39,34 @@ std::int64_t SeekTarget(std::int64_t offset, int whence, std::int64_t position, 
 
 class FileInput final : public DecoderInput {
 public:
-    explicit FileInput(QByteArray path) : m_path(std::move(path)) {}
+    static DecodeResult<std::unique_ptr<DecoderInput>> open(QByteArray path) {
+        std::unique_ptr<FileInput> input(new FileInput(std::move(path)));
+        // O_NONBLOCK so that opening a FIFO returns at once; the type is then
+        // checked on the descriptor itself, not on a name that may change.
+        input->m_fd =
+            ::open(input->m_path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (input->m_fd < 0)
+            return DecodeError::CannotOpen;
+        struct stat st {};
+        if (::fstat(input->m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return DecodeError::CannotOpen;
+        const int flags = ::fcntl(input->m_fd, F_GETFL);
+        if (flags < 0 || ::fcntl(input->m_fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
+            return DecodeError::CannotOpen;
+        input->m_size = std::int64_t(st.st_size);
+        if (!input->makeIo())
+            return DecodeError::OutOfMemory;
+        return input;
+    }
+
     ~FileInput() override {
         if (m_fd >= 0)
             ::close(m_fd);
     }
 
-    int open() {
-        // O_NONBLOCK so that opening a FIFO returns at once; the type is then
-        // checked on the descriptor itself, not on a name that may change.
-        m_fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (m_fd < 0)
-            return BASS_ERROR_FILEOPEN;
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
-            return BASS_ERROR_FILEOPEN;
-        const int flags = ::fcntl(m_fd, F_GETFL);
-        if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-            return BASS_ERROR_FILEOPEN;
-        m_size = std::int64_t(st.st_size);
-        return makeIo() ? BASS_OK : BASS_ERROR_MEM;
-    }
-
     std::unique_ptr<DecoderInput> reopen() const override {
-        auto copy = std::make_unique<FileInput>(m_path);
-        if (copy->open() != BASS_OK)
-            return nullptr;
-        return copy;
+        DecodeResult<std::unique_ptr<DecoderInput>> copy = open(m_path);
+        return copy ? std::move(*copy) : nullptr;
     }
 
 protected:
@@ -98,6 +97,8 @@ protected:
     }
 
 private:
+    explicit FileInput(QByteArray path) : m_path(std::move(path)) {}
+
     QByteArray m_path;
     int m_fd = -1;
     std::int64_t m_size = 0; // as it was when opened
@@ -106,15 +107,17 @@ private:
 
 class MemoryInput final : public DecoderInput {
 public:
-    MemoryInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-
-    bool open() { return makeIo(); }
+    static DecodeResult<std::unique_ptr<DecoderInput>> open(const std::uint8_t* data,
+                                                            std::size_t size) {
+        std::unique_ptr<MemoryInput> input(new MemoryInput(data, size));
+        if (!input->makeIo())
+            return DecodeError::OutOfMemory;
+        return input;
+    }
 
     std::unique_ptr<DecoderInput> reopen() const override {
-        auto copy = std::make_unique<MemoryInput>(m_data, m_size);
-        if (!copy->open())
-            return nullptr;
-        return copy;
+        DecodeResult<std::unique_ptr<DecoderInput>> copy = open(m_data, m_size);
+        return copy ? std::move(*copy) : nullptr;
     }
 
 protected:
@@ -139,6 +142,8 @@ protected:
     }
 
 private:
+    MemoryInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_position = 0;
@@ -146,47 +151,42 @@ private:
 
 } // namespace
 
-std::unique_ptr<DecoderInput> DecoderInput::openFile(const QByteArray& path, int& error) {
-    auto input = std::make_unique<FileInput>(path);
-    error = input->open();
-    if (error != BASS_OK)
-        return nullptr;
+DecodeResult<std::unique_ptr<DecoderInput>> DecoderInput::openFile(const QByteArray& path,
+                                                                   std::stop_token stop) {
+    DecodeResult<std::unique_ptr<DecoderInput>> input = FileInput::open(path);
+    if (input)
+        (*input)->stopOn(std::move(stop));
     return input;
 }
 
-std::unique_ptr<DecoderInput> DecoderInput::openMemory(const void* data, std::size_t size) {
-    auto input = std::make_unique<MemoryInput>(static_cast<const std::uint8_t*>(data), size);
-    if (!input->open())
-        return nullptr;
-    return input;
+DecodeResult<std::unique_ptr<DecoderInput>> DecoderInput::openMemory(const void* data,
+                                                                     std::size_t size) {
+    return MemoryInput::open(static_cast<const std::uint8_t*>(data), size);
 }
 
-DecoderInput::~DecoderInput() {
-    if (m_io) {
-        av_freep(&m_io->buffer);
-        avio_context_free(&m_io);
-    }
-}
+DecoderInput::~DecoderInput() = default;
 
 bool DecoderInput::makeIo() {
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    FfmpegMemory<unsigned char> buffer(static_cast<unsigned char*>(av_malloc(kIoBufferSize)));
     if (!buffer)
         return false;
-    m_io = avio_alloc_context(buffer, kIoBufferSize, 0, this, &DecoderInput::Read, nullptr,
-                              &DecoderInput::Seek);
-    if (!m_io) {
-        av_free(buffer);
+    m_io.reset(avio_alloc_context(buffer.get(), kIoBufferSize, 0, this, &DecoderInput::Read,
+                                  nullptr, &DecoderInput::Seek));
+    if (!m_io)
         return false;
-    }
+    buffer.release(); // the context owns it now, and frees it with itself
     return true;
 }
 
 int DecoderInput::Interrupt(void* self) {
-    return static_cast<const DecoderInput*>(self)->exhausted() ? 1 : 0;
+    const auto* input = static_cast<const DecoderInput*>(self);
+    return input->exhausted() || input->stopRequested() ? 1 : 0;
 }
 
 int DecoderInput::Read(void* self, std::uint8_t* buf, int size) {
     auto* input = static_cast<DecoderInput*>(self);
+    if (input->stopRequested())
+        return AVERROR_EXIT;
     // A spent budget reads as the end of the file: every demuxer stops there.
     if (input->exhausted())
         return AVERROR_EOF;

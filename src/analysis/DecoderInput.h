@@ -1,11 +1,13 @@
 #pragma once
 
+#include "analysis/DecodeResult.h"
+#include "analysis/FfmpegPtr.h"
+
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-struct AVIOContext;
+#include <stop_token>
 
 // The bytes a stream is demuxed from, a file or a caller's buffer, read
 // through our own AVIOContext so FFmpeg never opens anything by name. It also
@@ -20,13 +22,15 @@ public:
     // otherwise be scanned to its end for nothing.
     static constexpr std::int64_t kMaxBytesWithoutAudio = std::int64_t(256) << 20;
 
-    // Null, with `error` set to a BASS_ERROR_* code, when `path` cannot be
-    // opened or is not a regular file: a FIFO or a device named .mp3 would
-    // block or never end. Reads stop at the size the file had when opened, so
-    // a file that grows meanwhile is read for bounded work.
-    static std::unique_ptr<DecoderInput> openFile(const QByteArray& path, int& error);
-    // `data` must outlive the input. Null when out of memory.
-    static std::unique_ptr<DecoderInput> openMemory(const void* data, std::size_t size);
+    // Fails with CannotOpen when `path` cannot be opened or is not a regular
+    // file: a FIFO or a device named .mp3 would block or never end. Reads stop
+    // at the size the file had when opened, so a file that grows meanwhile is
+    // read for bounded work. `stop` as for stopOn.
+    static DecodeResult<std::unique_ptr<DecoderInput>> openFile(const QByteArray& path,
+                                                                std::stop_token stop = {});
+    // `data` must outlive the input.
+    static DecodeResult<std::unique_ptr<DecoderInput>> openMemory(const void* data,
+                                                                  std::size_t size);
 
     virtual ~DecoderInput();
     DecoderInput(const DecoderInput&) = delete;
@@ -35,11 +39,18 @@ public:
     // A second, independent reader over the same bytes; null on failure.
     virtual std::unique_ptr<DecoderInput> reopen() const = 0;
 
-    // Null when it could not be allocated.
-    AVIOContext* io() const { return m_io; }
+    AVIOContext* io() const { return m_io.get(); }
 
-    // For AVFormatContext::interrupt_callback: non-zero once the budget is spent.
+    // For AVFormatContext::interrupt_callback: non-zero once the budget is
+    // spent or a stop is requested.
     static int Interrupt(void* self);
+
+    // Once `stop` is requested, every further read fails and the demuxer is
+    // interrupted: the work on this input ends at its next read, however
+    // much of the file is left.
+    void stopOn(std::stop_token stop) { m_stop = std::move(stop); }
+    const std::stop_token& stopToken() const { return m_stop; }
+    bool stopRequested() const { return m_stop.stop_requested(); }
 
     // The header is parsed: decoding gets a budget of its own, even if the
     // header scan spent the first one (a demuxer looking for more chunks
@@ -71,7 +82,8 @@ private:
     static int Read(void* self, std::uint8_t* buf, int size);
     static std::int64_t Seek(void* self, std::int64_t offset, int whence);
 
-    AVIOContext* m_io = nullptr;
+    FfmpegPtr<AVIOContext> m_io;
+    std::stop_token m_stop;
     std::int64_t m_bytesWithoutAudio = 0;
     std::int64_t m_bytesRead = 0;
     bool m_spent = false;

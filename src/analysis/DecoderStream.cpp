@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 #include <string>
 
 extern "C" {
@@ -36,6 +39,29 @@ constexpr int kMaxFailedFrames = 64;
 // and nothing 60 dB over full scale is sound: such samples count as silence.
 constexpr float kMaxSampleLevel = 1000.0f;
 
+// A count that grows by what a file claims, packet after packet: it stops at
+// the largest value instead of wrapping.
+std::int64_t AddSaturating(std::int64_t sum, std::int64_t more) {
+    std::int64_t result = 0;
+    return __builtin_add_overflow(sum, more, &result)
+               ? (more > 0 ? std::numeric_limits<std::int64_t>::max()
+                           : std::numeric_limits<std::int64_t>::min())
+               : result;
+}
+
+// A statistics tag's bits per second: decimal digits only, within 64 bits,
+// above zero. A tag is text anyone can write.
+std::optional<std::int64_t> TagBitsPerSecond(const char* text) {
+    if (!text || *text < '0' || *text > '9')
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno == ERANGE || *end != '\0' || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
 void SilenceNonSound(float* samples, int count) {
     for (int i = 0; i < count; ++i) {
         if (!(std::fabs(samples[i]) <= kMaxSampleLevel)) // also catches not-a-number
@@ -49,39 +75,64 @@ int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-// Opens a demuxer over `input`; on failure the context is already freed.
-AVFormatContext* OpenFormat(DecoderInput& input, int& error) {
-    AVFormatContext* format = avformat_alloc_context();
-    if (!format) {
-        error = BASS_ERROR_MEM;
-        return nullptr;
-    }
+// A demuxer over `input`, its header read.
+DecodeResult<FfmpegPtr<AVFormatContext>> OpenFormat(DecoderInput& input) {
+    FfmpegPtr<AVFormatContext> format(avformat_alloc_context());
+    if (!format)
+        return DecodeError::OutOfMemory;
     format->codec_whitelist = av_strdup(AudioDecoderNames()); // freed with the context
-    if (!format->codec_whitelist) {
-        avformat_free_context(format);
-        error = BASS_ERROR_MEM;
-        return nullptr;
-    }
+    if (!format->codec_whitelist)
+        return DecodeError::OutOfMemory;
     format->pb = input.io();
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = RefuseNestedOpen;
     format->interrupt_callback = AVIOInterruptCB{&DecoderInput::Interrupt, &input};
-    if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) {
-        error = BASS_ERROR_FILEFORM; // avformat_open_input has freed the context
-        return nullptr;
-    }
-    if (avformat_find_stream_info(format, nullptr) < 0) {
-        avformat_close_input(&format);
-        error = BASS_ERROR_FILEFORM;
-        return nullptr;
-    }
+    // On failure avformat_open_input frees the context itself.
+    AVFormatContext* opening = format.release();
+    if (avformat_open_input(&opening, nullptr, nullptr, nullptr) < 0)
+        return DecodeError::NotMedia;
+    format.reset(opening);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return DecodeError::NotMedia;
     input.headerRead();
     return format;
 }
 
-int FirstAudioStream(const AVFormatContext* format) {
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+// A decoder for `stream`, opened.
+DecodeResult<FfmpegPtr<AVCodecContext>> OpenDecoder(const AVStream& stream) {
+    const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
+    if (!codec)
+        return DecodeError::NoDecoder;
+    FfmpegPtr<AVCodecContext> context(avcodec_alloc_context3(codec));
+    if (!context)
+        return DecodeError::OutOfMemory;
+    if (avcodec_parameters_to_context(context.get(), stream.codecpar) < 0)
+        return DecodeError::NoDecoder;
+    // Files are analysed in parallel at the file level; one thread per decoder.
+    context->thread_count = 1;
+    context->pkt_timebase = stream.time_base;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return DecodeError::NoDecoder;
+    return context;
+}
+
+// What real audio has; anything else is a damaged header.
+bool PlausibleShape(const AVCodecParameters& par) {
+    return par.sample_rate > 0 && DWORD(par.sample_rate) <= KORVANE_MAX_SAMPLE_RATE &&
+           par.ch_layout.nb_channels > 0 && par.ch_layout.nb_channels <= KORVANE_MAX_CHANNELS;
+}
+
+// Demuxes `index` only; the other streams' packets are dropped unread.
+void KeepOnlyStream(AVFormatContext& format, int index) {
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        if (int(i) != index)
+            format.streams[i]->discard = AVDISCARD_ALL;
+    }
+}
+
+int FirstAudioStream(const AVFormatContext& format) {
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        if (format.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
             return int(i);
     }
     return -1;
@@ -105,86 +156,13 @@ const char* AudioDecoderNames() {
     return names.c_str();
 }
 
-DecoderStream::DecoderStream() = default;
-
-DecoderStream::~DecoderStream() {
-    swr_free(&m_swr);
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_codec);
-    // The custom AVIOContext belongs to m_input and outlives the demuxer.
-    avformat_close_input(&m_format);
-}
-
-std::unique_ptr<DecoderStream> DecoderStream::openFile(const QString& path, int& error) {
-    std::unique_ptr<DecoderInput> input = DecoderInput::openFile(QFile::encodeName(path), error);
-    if (!input)
-        return nullptr;
-    return openInput(std::move(input), error);
-}
-
-std::unique_ptr<DecoderStream> DecoderStream::openMemory(const void* data, std::size_t size,
-                                                         int& error) {
-    if (!data || size == 0) {
-        error = BASS_ERROR_FILEFORM;
-        return nullptr;
-    }
-    std::unique_ptr<DecoderInput> input = DecoderInput::openMemory(data, size);
-    if (!input) {
-        error = BASS_ERROR_MEM;
-        return nullptr;
-    }
-    return openInput(std::move(input), error);
-}
-
-std::unique_ptr<DecoderStream> DecoderStream::openInput(std::unique_ptr<DecoderInput> input,
-                                                        int& error) {
-    std::unique_ptr<DecoderStream> stream(new DecoderStream);
-    error = stream->open(std::move(input));
-    if (error != BASS_OK)
-        return nullptr;
-    return stream;
-}
-
-int DecoderStream::open(std::unique_ptr<DecoderInput> input) {
-    m_input = std::move(input);
-    if (!m_fft.valid())
-        return BASS_ERROR_MEM;
-    int error = BASS_OK;
-    m_format = OpenFormat(*m_input, error);
-    if (!m_format)
-        return error;
-
-    m_streamIndex = FirstAudioStream(m_format);
-    if (m_streamIndex < 0)
-        return BASS_ERROR_FILEFORM;
-    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
-        if (int(i) != m_streamIndex)
-            m_format->streams[i]->discard = AVDISCARD_ALL;
-    }
-    AVStream* stream = m_format->streams[m_streamIndex];
+DecoderStream::DecoderStream(std::unique_ptr<DecoderInput> input, FfmpegPtr<AVFormatContext> format,
+                             int streamIndex, FfmpegPtr<AVCodecContext> codec,
+                             FfmpegPtr<AVPacket> packet, FfmpegPtr<AVFrame> frame)
+    : m_input(std::move(input)), m_format(std::move(format)), m_codec(std::move(codec)),
+      m_packet(std::move(packet)), m_frame(std::move(frame)), m_streamIndex(streamIndex) {
+    const AVStream* stream = m_format->streams[m_streamIndex];
     const AVCodecParameters* par = stream->codecpar;
-
-    if (par->sample_rate <= 0 || DWORD(par->sample_rate) > KORVANE_MAX_SAMPLE_RATE ||
-        par->ch_layout.nb_channels <= 0 || par->ch_layout.nb_channels > KORVANE_MAX_CHANNELS)
-        return BASS_ERROR_FORMAT;
-
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (!codec)
-        return BASS_ERROR_CODEC;
-    m_codec = avcodec_alloc_context3(codec);
-    m_packet = av_packet_alloc();
-    m_frame = av_frame_alloc();
-    if (!m_codec || !m_packet || !m_frame)
-        return BASS_ERROR_MEM;
-    if (avcodec_parameters_to_context(m_codec, par) < 0)
-        return BASS_ERROR_CODEC;
-    // Files are analysed in parallel at the file level; one thread per decoder.
-    m_codec->thread_count = 1;
-    m_codec->pkt_timebase = stream->time_base;
-    if (avcodec_open2(m_codec, codec, nullptr) < 0)
-        return BASS_ERROR_CODEC;
-
     m_sampleRate = std::uint32_t(par->sample_rate);
     m_channels = par->ch_layout.nb_channels;
 
@@ -195,7 +173,54 @@ int DecoderStream::open(std::unique_ptr<DecoderInput> input) {
         frames = av_rescale(m_format->duration, par->sample_rate, AV_TIME_BASE);
     if (frames > 0)
         m_lengthFrames = frames;
-    return BASS_OK;
+}
+
+DecoderStream::~DecoderStream() = default;
+
+DecodeResult<std::unique_ptr<DecoderStream>> DecoderStream::openFile(const QString& path,
+                                                                     std::stop_token stop) {
+    DecodeResult<std::unique_ptr<DecoderInput>> input =
+        DecoderInput::openFile(QFile::encodeName(path), std::move(stop));
+    if (!input)
+        return input.error();
+    return openInput(std::move(*input));
+}
+
+DecodeResult<std::unique_ptr<DecoderStream>> DecoderStream::openMemory(const void* data,
+                                                                       std::size_t size) {
+    if (!data || size == 0)
+        return DecodeError::NotMedia;
+    DecodeResult<std::unique_ptr<DecoderInput>> input = DecoderInput::openMemory(data, size);
+    if (!input)
+        return input.error();
+    return openInput(std::move(*input));
+}
+
+DecodeResult<std::unique_ptr<DecoderStream>>
+DecoderStream::openInput(std::unique_ptr<DecoderInput> input) {
+    DecodeResult<FfmpegPtr<AVFormatContext>> format = OpenFormat(*input);
+    if (!format)
+        return format.error();
+    const int index = FirstAudioStream(**format);
+    if (index < 0)
+        return DecodeError::NotMedia;
+    KeepOnlyStream(**format, index);
+    const AVStream& stream = *(*format)->streams[index];
+    if (!PlausibleShape(*stream.codecpar))
+        return DecodeError::UnsupportedFormat;
+    DecodeResult<FfmpegPtr<AVCodecContext>> codec = OpenDecoder(stream);
+    if (!codec)
+        return codec.error();
+    FfmpegPtr<AVPacket> packet(av_packet_alloc());
+    FfmpegPtr<AVFrame> frame(av_frame_alloc());
+    if (!packet || !frame)
+        return DecodeError::OutOfMemory;
+    std::unique_ptr<DecoderStream> opened(new DecoderStream(std::move(input), std::move(*format),
+                                                            index, std::move(*codec),
+                                                            std::move(packet), std::move(frame)));
+    if (!opened->m_fft.valid())
+        return DecodeError::OutOfMemory;
+    return opened;
 }
 
 std::int64_t DecoderStream::bytesRead() const {
@@ -203,65 +228,64 @@ std::int64_t DecoderStream::bytesRead() const {
 }
 
 std::optional<double> DecoderStream::bitrateKbps() {
-    if (!m_bitrateCache) {
-        const AVStream* stream = m_format->streams[m_streamIndex];
-        std::optional<double> kbps;
-        if (stream->codecpar->bit_rate > 0) {
-            kbps = double(stream->codecpar->bit_rate) / 1000.0;
-        } else if (const AVDictionaryEntry* bps = av_dict_get(stream->metadata, "BPS", nullptr, 0);
-                   bps && std::atoll(bps->value) > 0) {
-            // Statistics tags written by Matroska muxers: the track's own bitrate.
-            kbps = double(std::atoll(bps->value)) / 1000.0;
-        } else if (m_format->nb_streams == 1 && m_format->bit_rate > 0) {
-            // Nothing but this audio stream in the file: the file's rate is its rate.
-            kbps = double(m_format->bit_rate) / 1000.0;
-        } else {
-            kbps = scanAudioBitrate();
-        }
-        m_bitrateCache = kbps;
+    if (!m_bitrateWorkedOut) {
+        m_bitrateKbps = findBitrate();
+        m_bitrateWorkedOut = true;
     }
-    return *m_bitrateCache;
+    return m_bitrateKbps;
+}
+
+std::optional<double> DecoderStream::findBitrate() const {
+    const AVStream* stream = m_format->streams[m_streamIndex];
+    if (stream->codecpar->bit_rate > 0)
+        return double(stream->codecpar->bit_rate) / 1000.0;
+    // Statistics tags written by Matroska muxers: the track's own bitrate.
+    if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "BPS", nullptr, 0))
+        if (const std::optional<std::int64_t> bps = TagBitsPerSecond(tag->value))
+            return double(*bps) / 1000.0;
+    // Nothing but this audio stream in the file: the file's rate is its rate.
+    if (m_format->nb_streams == 1 && m_format->bit_rate > 0)
+        return double(m_format->bit_rate) / 1000.0;
+    return scanAudioBitrate();
 }
 
 // Sums the audio stream's packet sizes over a second demuxer, so that pictures
 // and other streams sharing the container never count as sound.
 std::optional<double> DecoderStream::scanAudioBitrate() const {
-    std::unique_ptr<DecoderInput> input = m_input->reopen();
+    const std::unique_ptr<DecoderInput> input = m_input->reopen();
     if (!input)
         return std::nullopt;
-    int error = BASS_OK;
-    AVFormatContext* format = OpenFormat(*input, error);
-    if (!format)
+    input->stopOn(m_input->stopToken());
+    DecodeResult<FfmpegPtr<AVFormatContext>> opened = OpenFormat(*input);
+    if (!opened)
         return std::nullopt;
-    const int index = FirstAudioStream(format);
-    std::optional<double> kbps;
-    AVPacket* packet = av_packet_alloc();
-    if (index >= 0 && packet) {
-        for (unsigned i = 0; i < format->nb_streams; ++i) {
-            if (int(i) != index)
-                format->streams[i]->discard = AVDISCARD_ALL;
+    AVFormatContext* format = opened->get();
+    const int index = FirstAudioStream(*format);
+    const FfmpegPtr<AVPacket> packet(av_packet_alloc());
+    if (index < 0 || !packet)
+        return std::nullopt;
+    KeepOnlyStream(*format, index);
+    const AVRational timeBase = format->streams[index]->time_base;
+    std::int64_t bytes = 0;
+    std::int64_t duration = 0;
+    while (av_read_frame(format, packet.get()) >= 0) {
+        if (packet->stream_index == index) {
+            input->audioDelivered();
+            bytes = AddSaturating(bytes, packet->size);
+            if (packet->duration > 0)
+                duration = AddSaturating(duration, packet->duration);
         }
-        const AVRational timeBase = format->streams[index]->time_base;
-        std::int64_t bytes = 0;
-        std::int64_t duration = 0;
-        while (av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index == index) {
-                input->audioDelivered();
-                bytes += packet->size;
-                if (packet->duration > 0)
-                    duration += packet->duration;
-            }
-            av_packet_unref(packet);
-        }
-        double seconds = duration > 0 ? double(duration) * av_q2d(timeBase) : 0.0;
-        if (seconds <= 0.0 && m_lengthFrames)
-            seconds = double(*m_lengthFrames) / m_sampleRate;
-        if (bytes > 0 && seconds > 0.0)
-            kbps = double(bytes) * 8.0 / 1000.0 / seconds;
+        av_packet_unref(packet.get());
     }
-    av_packet_free(&packet);
-    avformat_close_input(&format);
-    return kbps;
+    // Packets that claim more than 64 bits of time between them are forged:
+    // their sum says nothing, the decoded length may.
+    const bool durationKnown = duration > 0 && duration < std::numeric_limits<std::int64_t>::max();
+    double seconds = durationKnown ? double(duration) * av_q2d(timeBase) : 0.0;
+    if (seconds <= 0.0 && m_lengthFrames)
+        seconds = double(*m_lengthFrames) / m_sampleRate;
+    if (bytes > 0 && seconds > 0.0)
+        return double(bytes) * 8.0 / 1000.0 / seconds;
+    return std::nullopt;
 }
 
 bool DecoderStream::appendFrame(const AVFrame* frame) {
@@ -294,18 +318,20 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
     } else {
         // Any other sample format goes through libswresample to planar float.
         if (!m_swr || m_swrFormat != frame->format || m_swrChannels != channels) {
-            swr_free(&m_swr);
+            m_swr.reset();
             AVChannelLayout layout{};
             if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
                 return false;
-            const int rc = swr_alloc_set_opts2(&m_swr, &layout, AV_SAMPLE_FMT_FLTP,
+            SwrContext* made = nullptr;
+            const int rc = swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLTP,
                                                frame->sample_rate > 0 ? frame->sample_rate : 44100,
                                                &layout, AVSampleFormat(frame->format),
                                                frame->sample_rate > 0 ? frame->sample_rate : 44100,
                                                0, nullptr);
             av_channel_layout_uninit(&layout);
-            if (rc < 0 || swr_init(m_swr) < 0) {
-                swr_free(&m_swr);
+            m_swr.reset(made);
+            if (rc < 0 || swr_init(m_swr.get()) < 0) {
+                m_swr.reset();
                 m_pending.resize(start);
                 return false;
             }
@@ -318,7 +344,7 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
             outPlanes[std::size_t(c)] =
                 reinterpret_cast<std::uint8_t*>(m_planes.data() + std::size_t(c) * count);
         const int converted =
-            swr_convert(m_swr, outPlanes.data(), count,
+            swr_convert(m_swr.get(), outPlanes.data(), count,
                         const_cast<const std::uint8_t**>(frame->extended_data), count);
         if (converted <= 0) {
             m_pending.resize(start);
@@ -346,18 +372,27 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
     return produced > 0;
 }
 
+void DecoderStream::stopOn(std::stop_token stop) {
+    m_input->stopOn(std::move(stop));
+}
+
 bool DecoderStream::refill() {
     while (!m_decoderDrained) {
+        // Stopped: what the decoder still holds is not wanted either.
+        if (m_input->stopRequested()) {
+            m_decoderDrained = true;
+            break;
+        }
         if (m_decodedFrames > kMaxFramesPerByte * m_input->bytesRead() + kFrameAllowance) {
             m_decoderDrained = true;
             break;
         }
-        const int received = avcodec_receive_frame(m_codec, m_frame);
+        const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
         if (received == 0) {
             m_failedFrames = 0;
             const int samples = m_frame->nb_samples;
-            const bool added = appendFrame(m_frame);
-            av_frame_unref(m_frame);
+            const bool added = appendFrame(m_frame.get());
+            av_frame_unref(m_frame.get());
             if (added) {
                 m_decodedFrames += samples;
                 m_input->audioDelivered();
@@ -382,18 +417,18 @@ bool DecoderStream::refill() {
         }
         // The decoder wants input: feed it the next packet of our stream.
         for (;;) {
-            if (av_read_frame(m_format, m_packet) < 0) {
+            if (av_read_frame(m_format.get(), m_packet.get()) < 0) {
                 m_demuxDone = true;
-                avcodec_send_packet(m_codec, nullptr);
+                avcodec_send_packet(m_codec.get(), nullptr);
                 break;
             }
             if (m_packet->stream_index != m_streamIndex) {
-                av_packet_unref(m_packet);
+                av_packet_unref(m_packet.get());
                 continue;
             }
             // A damaged packet is skipped; the ones after it may decode.
-            const int sent = avcodec_send_packet(m_codec, m_packet);
-            av_packet_unref(m_packet);
+            const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
+            av_packet_unref(m_packet.get());
             if (sent >= 0)
                 m_failedFrames = 0;
             if (sent >= 0 || sent == AVERROR(EAGAIN))

@@ -1,19 +1,16 @@
 #pragma once
 
 #include "analysis/ChannelSource.h"
+#include "analysis/DecodeResult.h"
+#include "analysis/FfmpegPtr.h"
 #include "analysis/Fft2048.h"
 
-#include <QByteArray>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
-struct AVFormatContext;
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
-struct SwrContext;
 class DecoderInput;
 
 // Every audio decoder FFmpeg has, comma-separated: the only decoders a file's
@@ -23,15 +20,17 @@ const char* AudioDecoderNames();
 
 // One decoding stream over FFmpeg: the first audio stream of a file (or of an
 // in-memory file), decoded to mono floats and cut into 2048-sample FFT
-// frames. Every FFmpeg object is owned here and freed exactly once.
+// frames.
 class DecoderStream final : public ChannelSource {
 public:
-    // Returns null and sets `error` (a BASS_ERROR_* code) when the file
-    // cannot be opened as audio.
-    static std::unique_ptr<DecoderStream> openFile(const QString& path, int& error);
+    // Fails when the file cannot be opened as audio. Once `stop` is
+    // requested, opening and decoding end at the next read (see
+    // DecoderInput::stopOn).
+    static DecodeResult<std::unique_ptr<DecoderStream>> openFile(const QString& path,
+                                                                 std::stop_token stop = {});
     // `data` must outlive the stream.
-    static std::unique_ptr<DecoderStream> openMemory(const void* data, std::size_t size,
-                                                     int& error);
+    static DecodeResult<std::unique_ptr<DecoderStream>> openMemory(const void* data,
+                                                                   std::size_t size);
 
     ~DecoderStream() override;
 
@@ -40,26 +39,32 @@ public:
     std::optional<double> bitrateKbps() override;
     std::optional<std::int64_t> lengthFrames() const override { return m_lengthFrames; }
     int nextFft2048(float magnitudes[1024]) override;
+    void stopOn(std::stop_token stop) override;
+
+    // Fails when `input` holds no audio we can decode.
+    static DecodeResult<std::unique_ptr<DecoderStream>>
+    openInput(std::unique_ptr<DecoderInput> input);
 
     // Bytes the demuxer has read so far, re-reads included.
     std::int64_t bytesRead() const;
 
 private:
-    DecoderStream();
-    // Null, with `error` set, when `input` holds no audio we can decode.
-    static std::unique_ptr<DecoderStream> openInput(std::unique_ptr<DecoderInput> input,
-                                                    int& error);
-    int open(std::unique_ptr<DecoderInput> input);
+    DecoderStream(std::unique_ptr<DecoderInput> input, FfmpegPtr<AVFormatContext> format,
+                  int streamIndex, FfmpegPtr<AVCodecContext> codec, FfmpegPtr<AVPacket> packet,
+                  FfmpegPtr<AVFrame> frame);
     bool refill(); // decodes until more mono samples are pending; false at the end
     bool appendFrame(const AVFrame* frame);
+    std::optional<double> findBitrate() const;
     std::optional<double> scanAudioBitrate() const;
 
+    // Declared first, so freed last: the demuxer reads through its
+    // AVIOContext until the demuxer itself is freed.
     std::unique_ptr<DecoderInput> m_input;
-    AVFormatContext* m_format = nullptr;
-    AVCodecContext* m_codec = nullptr;
-    AVPacket* m_packet = nullptr;
-    AVFrame* m_frame = nullptr;
-    SwrContext* m_swr = nullptr;
+    FfmpegPtr<AVFormatContext> m_format;
+    FfmpegPtr<AVCodecContext> m_codec;
+    FfmpegPtr<AVPacket> m_packet;
+    FfmpegPtr<AVFrame> m_frame;
+    FfmpegPtr<SwrContext> m_swr;
     int m_swrFormat = -1;
     int m_swrChannels = 0;
     int m_streamIndex = -1;
@@ -71,7 +76,9 @@ private:
     std::uint32_t m_sampleRate = 0;
     int m_channels = 0;
     std::optional<std::int64_t> m_lengthFrames;
-    std::optional<std::optional<double>> m_bitrateCache;
+    // Worked out on the first request only: it may take a scan of the whole file.
+    bool m_bitrateWorkedOut = false;
+    std::optional<double> m_bitrateKbps; // empty when the file does not tell
 
     std::vector<float> m_pending; // mono samples not yet handed out
     std::size_t m_pendingStart = 0;

@@ -8,40 +8,36 @@ extern "C" {
 #include <libavutil/tx.h>
 }
 
-Fft2048::Fft2048() {
-    m_in = static_cast<float*>(av_malloc(sizeof(float) * kSize));
-    m_window = static_cast<float*>(av_malloc(sizeof(float) * kSize));
-    m_out = static_cast<float*>(av_malloc(sizeof(AVComplexFloat) * (kSize / 2 + 1)));
+Fft2048::Fft2048()
+    : m_in(static_cast<float*>(av_malloc(sizeof(float) * kSize))),
+      m_window(static_cast<float*>(av_malloc(sizeof(float) * kSize))),
+      m_out(static_cast<float*>(av_malloc(sizeof(AVComplexFloat) * (kSize / 2 + 1)))) {
     if (!m_in || !m_window || !m_out)
         return;
+    float* window = m_window.get();
     // Periodic Hann: its samples sum to exactly kSize / 2.
     double sum = 0.0;
     for (int n = 0; n < kSize; ++n) {
-        m_window[n] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kSize));
-        sum += m_window[n];
+        window[n] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kSize));
+        sum += window[n];
     }
     m_scale = float(2.0 / sum);
     const float unity = 1.0f;
+    AVTXContext* tx = nullptr;
     av_tx_fn fn = nullptr;
-    if (av_tx_init(&m_tx, &fn, AV_TX_FLOAT_RDFT, 0, kSize, &unity, 0) < 0) {
-        m_tx = nullptr;
-        return;
-    }
+    if (av_tx_init(&tx, &fn, AV_TX_FLOAT_RDFT, 0, kSize, &unity, 0) < 0)
+        return; // valid() stays false
+    m_tx.reset(tx);
     m_fn = fn;
 }
 
-Fft2048::~Fft2048() {
-    av_tx_uninit(&m_tx);
-    av_free(m_in);
-    av_free(m_window);
-    av_free(m_out);
-}
-
 void Fft2048::transform(float magnitudes[kBins]) {
+    float* in = m_in.get();
+    const float* window = m_window.get();
     for (int n = 0; n < kSize; ++n)
-        m_in[n] *= m_window[n];
-    m_fn(m_tx, m_out, m_in, sizeof(float));
-    const auto* bins = reinterpret_cast<const AVComplexFloat*>(m_out);
+        in[n] *= window[n];
+    m_fn(m_tx.get(), m_out.get(), in, sizeof(float));
+    const auto* bins = reinterpret_cast<const AVComplexFloat*>(m_out.get());
     for (int k = 0; k < kBins; ++k)
         magnitudes[k] = std::sqrt(bins[k].re * bins[k].re + bins[k].im * bins[k].im) * m_scale;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <memory>
+#include "analysis/FfmpegPtr.h"
 
-struct AVTXContext;
+#include <cstddef>
 
 // Hann-windowed real FFT of 2048 samples over FFmpeg's av_tx. Magnitudes are
 // scaled so that a full-scale sine at a bin centre gives 1.0 in that bin:
@@ -13,7 +13,6 @@ public:
     static constexpr int kBins = 1024;
 
     Fft2048();
-    ~Fft2048();
     Fft2048(const Fft2048&) = delete;
     Fft2048& operator=(const Fft2048&) = delete;
 
@@ -21,15 +20,16 @@ public:
     bool valid() const { return m_tx != nullptr; }
 
     // The input buffer callers fill with kSize mono samples before transform().
-    float* input() { return m_in; }
+    float* input() { return m_in.get(); }
     // Windows input() and writes kBins magnitudes.
     void transform(float magnitudes[kBins]);
 
 private:
-    AVTXContext* m_tx = nullptr;
+    FfmpegPtr<AVTXContext> m_tx;
     void (*m_fn)(AVTXContext*, void*, void*, std::ptrdiff_t) = nullptr;
-    float* m_in = nullptr; // av_malloc'd: av_tx wants CPU-aligned buffers
-    float* m_window = nullptr;
-    float* m_out = nullptr; // kSize/2 + 1 complex values
+    // av_malloc'd: av_tx wants CPU-aligned buffers.
+    FfmpegMemory<float> m_in;
+    FfmpegMemory<float> m_window;
+    FfmpegMemory<float> m_out; // kSize/2 + 1 complex values
     float m_scale = 0.0f;
 };

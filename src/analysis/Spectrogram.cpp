@@ -1,7 +1,9 @@
 #include "analysis/Spectrogram.h"
 
 #include "analysis/BASS.h"
+#include "analysis/FileStream.h"
 #include "analysis/SpectrogramColumns.h"
+#include "analysis/StreamGuard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,17 +30,6 @@ constexpr qsizetype kLargePagePictureBytes = qsizetype(64) << 20;
 
 // 212 steps of 2.125 per dB: the picture shows about 100 dB under the loudest cell.
 constexpr int kDisplaySteps = 212;
-
-// Frees the stream on every way out, exceptions included.
-struct StreamGuard {
-    HSTREAM handle;
-    ~StreamGuard() { close(); }
-    void close() {
-        if (handle != 0)
-            BASS_StreamFree(handle);
-        handle = 0;
-    }
-};
 
 } // namespace
 
@@ -139,7 +130,7 @@ struct RenderRequest {
 // Everything after opening, shared by the file and the in-memory entries; the
 // guard holds the open stream.
 SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& request) {
-    const HSTREAM stream = guard.handle;
+    const HSTREAM stream = guard.get();
     const std::stop_token& stop = request.stop;
     SpectrogramRender render;
     const auto fail = [&render](SpectrogramError error) {
@@ -180,7 +171,7 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
             return fail(SpectrogramError::Cancelled);
         render.analysis = analysis->result();
     }
-    guard.close(); // the decoder's buffers are not needed for painting
+    guard.reset(); // the decoder's buffers are not needed for painting
 
     render.picture = PaintLevels(columns.levels(), loudest, stop);
     if (render.picture.isNull())
@@ -203,11 +194,13 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
         const HSTREAM stream = open();
+        if (stream == 0 && request.stop.stop_requested())
+            return Failed(SpectrogramError::Cancelled);
         if (stream == 0) {
             const int code = BASS_ErrorGetCode();
             return Failed(SpectrogramOpenError(code, path), code);
         }
-        StreamGuard guard{stream};
+        StreamGuard guard(stream);
         return RenderOpenStream(guard, request);
     } catch (const std::bad_alloc&) {
         return Failed(SpectrogramError::OutOfMemory);
@@ -227,12 +220,9 @@ void Deliver(SpectrogramRender render, QImage& bitmap) {
 
 SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token stop,
                                         const SpectrogramOptions& options) {
+    // The stop reaches the decoder's reads too: a slow file stops at its next read.
     return OpenAndRender(
-        [&fileName] {
-            return BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0,
-                                         BASS_UNICODE | BASS_STREAM_DECODE);
-        },
-        fileName,
+        [&fileName, &stop] { return CreateFileStream(fileName, stop); }, fileName,
         RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
 }
 

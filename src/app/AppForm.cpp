@@ -37,7 +37,7 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     TAppFormEnvironment environment;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
     environment.UserDataFolder = ::UserDataFolder();
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     environment.AnalysisThreads = AnalysisAhead::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;
     environment.OpenUrl = ::OpenUrl;

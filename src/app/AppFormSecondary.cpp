@@ -90,6 +90,7 @@ void TAppForm::TimerCheckerTimer() {
         options.ProductName = AppProductName;
         options.ServerVersion = m_updateCheck->serverVersion();
         options.DownloadUrl = m_updateCheck->downloadUrl();
+        options.DownloadUrlFromHttps = m_updateCheck->downloadUrlFromHttps();
         options.OpenUrl = m_environment.OpenUrl;
         TNewVer::Open(std::move(options), this);
     }

@@ -1,13 +1,10 @@
 // The korvane program: one main window over the analysis core.
+#include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ApplicationNames.h"
 #include "platform/NamedInstanceLock.h"
 
 #include <QApplication>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 int main(int argc, char** argv) {
     // Held for the life of the process; a second instance is welcome.
@@ -17,7 +14,7 @@ int main(int argc, char** argv) {
     SetApplicationNames();
     // Damaged files are reported in their rows; the decoder's own chatter
     // would only fill the terminal.
-    av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(DecoderLog::Silent);
 
     TAppForm form(TAppFormEnvironment::Standard());
     form.show();

@@ -1,16 +1,21 @@
 #include "cli/CheckCommand.h"
 
+#include "analysis/AnalysisVersion.h"
 #include "analysis/AudioAnalyzer.h"
 #include "cli/CliSupport.h"
 #include "cli/PathList.h"
 #include "cli/ResultWriter.h"
 #include "common/FileCollection.h"
+#include "results/CachedAnalysis.h"
+#include "results/ResultCache.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,7 +25,7 @@ namespace {
 // Analyses `paths` on `jobs` threads and hands the results to `deliver` in the
 // order of `paths`, each as soon as it and all before it are known.
 template <typename Deliver>
-void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
+void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deliver deliver) {
     const std::size_t count = std::size_t(paths.size());
     std::vector<TAudioQualityResult> results(count);
     std::vector<char> ready(count, 0);
@@ -32,7 +37,9 @@ void AnalyseInOrder(const QStringList& paths, int jobs, Deliver deliver) {
         for (std::size_t i = next++; i < count; i = next++) {
             TAudioQualityResult result;
             try {
-                result = AnalyzeAudioQuality(paths[qsizetype(i)]);
+                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], [](const QString& path) {
+                    return AnalyzeAudioQuality(path);
+                });
             } catch (const std::exception& e) {
                 result = TAudioQualityResult{};
                 result.Verdict = qvError;
@@ -93,8 +100,14 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringLiteral("The --files-from list is separated by NUL bytes (find -print0)."));
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
+    const QCommandLineOption noCacheOption(
+        QStringLiteral("no-cache"),
+        QStringLiteral("Analyse every file again: neither use nor keep the results of earlier\n"
+                       "runs (kept in %1).")
+            .arg(QDir::toNativeSeparators(ResultCache::DefaultPath())));
     parser.addOption(filesFromOption);
     parser.addOption(nullOption);
+    parser.addOption(noCacheOption);
     parser.addPositionalArgument(QStringLiteral("check"), QStringLiteral("The check command."));
     parser.addPositionalArgument(QStringLiteral("PATH"), QStringLiteral("Files or folders."),
                                  QStringLiteral("PATH..."));
@@ -159,16 +172,42 @@ int RunCheckCommand(const QStringList& arguments) {
     qsizetype done = 0;
     if (!paths.isEmpty())
         progress.show(QStringLiteral("Analysing 0 of %1 files").arg(paths.size()));
-    AnalyseInOrder(paths, jobs, [&](const QString& path, const TAudioQualityResult& result) {
+    // Unchanged files come from the results of earlier runs; the cache never
+    // stops a check, it only warns when it cannot help.
+    // Its warnings may come from the analysis threads; they are printed
+    // between rows, where they do not cut into the progress line.
+    std::mutex warningsMutex;
+    QStringList warnings;
+    auto printWarnings = [&] {
+        std::lock_guard lock(warningsMutex);
+        if (warnings.isEmpty())
+            return;
         progress.clear();
-        writer.writeRow(path, result);
-        anyError |= result.Verdict == qvError;
-        anySuspicious |= result.IsSuspicious;
-        ++done;
-        if (done < paths.size())
-            progress.show(
-                QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
-    });
+        for (const QString& message : std::exchange(warnings, {}))
+            PrintText(stderr, QStringLiteral("korvane-cli: warning: %1\n").arg(message));
+    };
+    std::unique_ptr<ResultCache> cache;
+    if (!parser.isSet(noCacheOption)) {
+        cache = std::make_unique<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText(),
+                                              [&warningsMutex, &warnings](const QString& message) {
+                                                  std::lock_guard lock(warningsMutex);
+                                                  warnings << message;
+                                              });
+        printWarnings();
+    }
+    AnalyseInOrder(
+        paths, jobs, cache.get(), [&](const QString& path, const TAudioQualityResult& result) {
+            printWarnings();
+            progress.clear();
+            writer.writeRow(path, result);
+            anyError |= result.Verdict == qvError;
+            anySuspicious |= result.IsSuspicious;
+            ++done;
+            if (done < paths.size())
+                progress.show(
+                    QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
+        });
+    printWarnings();
     progress.clear();
 
     if (anyError)

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "cli/CheckCommand.h"
+#include "cli/TerminalText.h"
 
 #include <unistd.h>
 
@@ -11,7 +12,9 @@ void PrintText(std::FILE* stream, const QString& text) {
 }
 
 int UsageError(const QString& message) {
-    PrintText(stderr, QStringLiteral("korvane-cli: %1\nTry 'korvane-cli --help'.\n").arg(message));
+    PrintText(
+        stderr,
+        QStringLiteral("korvane-cli: %1\nTry 'korvane-cli --help'.\n").arg(TerminalText(message)));
     return kExitUsage;
 }
 
@@ -24,7 +27,8 @@ Progress::~Progress() {
 void Progress::show(const QString& text) {
     if (!m_enabled)
         return;
-    PrintText(stderr, QStringLiteral("\r\x1b[K") + text + QStringLiteral("..."));
+    // The line is rewritten in place; only our own control sequence may move the cursor.
+    PrintText(stderr, QStringLiteral("\r\x1b[K") + TerminalText(text) + QStringLiteral("..."));
     m_visible = true;
 }
 

@@ -6,11 +6,12 @@
 void PrintText(std::FILE* stream, const QString& text);
 
 // Prints "korvane-cli: <message>" and a pointer to --help on stderr; returns
-// the bad-usage exit status.
+// the bad-usage exit status. The message is shown as TerminalText.
 int UsageError(const QString& message);
 
 // A one-line progress display on stderr, shown only when stderr is a
-// terminal; cleared before anything else is printed.
+// terminal; cleared before anything else is printed. Its text is shown as
+// TerminalText.
 class Progress {
 public:
     Progress();

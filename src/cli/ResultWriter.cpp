@@ -1,5 +1,6 @@
 #include "cli/ResultWriter.h"
 
+#include "cli/TerminalText.h"
 #include "results/ResultLines.h"
 
 #include <algorithm>
@@ -13,8 +14,11 @@ constexpr int kMaxPathWidth = 60;
 
 ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const QStringList& paths)
     : m_out(out), m_format(format) {
+    if (format != OutputFormat::Table)
+        return;
     for (const QString& path : paths)
-        m_pathWidth = std::max(m_pathWidth, int(std::min<qsizetype>(path.size(), kMaxPathWidth)));
+        m_pathWidth = std::max(m_pathWidth,
+                               int(std::min<qsizetype>(TerminalText(path).size(), kMaxPathWidth)));
 }
 
 QString ResultWriter::cutoffText(float cutoffHz) {
@@ -28,14 +32,17 @@ void ResultWriter::write(const QString& line) {
     std::fflush(m_out);
 }
 
-// Columns of the result list: the path left, the figures right-aligned.
+// Columns of the result list: the path left, the figures right-aligned. The
+// table is for a terminal: what a file name or a reason carries is shown,
+// never obeyed.
 QString ResultWriter::tableLine(const QString& path, const QString& bitrate,
                                 const QString& sampleRate, const QString& cutoff,
                                 const QString& verdict, const QString& reason) const {
-    QString line = path.leftJustified(m_pathWidth) + QStringLiteral("  ") +
+    QString line = TerminalText(path).leftJustified(m_pathWidth) + QStringLiteral("  ") +
                    bitrate.rightJustified(7) + QStringLiteral("  ") +
                    sampleRate.rightJustified(11) + QStringLiteral("  ") + cutoff.rightJustified(6) +
-                   QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") + reason;
+                   QStringLiteral("  ") + verdict.leftJustified(8) + QStringLiteral("  ") +
+                   TerminalText(reason);
     while (line.endsWith(u' '))
         line.chop(1);
     return line;

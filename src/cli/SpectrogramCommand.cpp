@@ -6,6 +6,7 @@
 #include "analysis/SpectrogramView.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
+#include "cli/TerminalText.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -20,7 +21,7 @@ namespace {
 constexpr int kMaxSide = 32767;
 
 int Failure(const QString& message) {
-    PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(message));
+    PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(TerminalText(message)));
     return kExitError;
 }
 

@@ -1,19 +1,16 @@
 // korvane-cli: batch analysis over the same core as the Korvane window.
 #include "about/VersionInfo.h"
-#include "analysis/BASS.h"
+#include "analysis/DecoderSetup.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
 #include "cli/SpectrogramCommand.h"
+#include "cli/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace {
 
@@ -37,7 +34,9 @@ int PrintVersion() {
     try {
         ReadVersionInfo(QCoreApplication::applicationFilePath(), version);
     } catch (const std::runtime_error& error) {
-        PrintText(stderr, QStringLiteral("korvane-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        PrintText(
+            stderr,
+            QStringLiteral("korvane-cli: %1\n").arg(TerminalText(QString::fromUtf8(error.what()))));
         return kExitError;
     }
     PrintText(stdout, QStringLiteral("korvane-cli %1\n").arg(version.ProductVersion));
@@ -69,8 +68,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
 
     // Damaged files make FFmpeg talk; the verdicts say what matters.
-    if (!std::getenv("KORVANE_FFMPEG_LOG"))
-        av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(std::getenv("KORVANE_FFMPEG_LOG") ? DecoderLog::FFmpegDefault
+                                                                 : DecoderLog::Silent);
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
@@ -83,7 +82,6 @@ int main(int argc, char* argv[]) {
     if (command == u"-v" || command == u"--version")
         return PrintVersion();
 
-    BASS_Init(0, 44100, 0, nullptr, nullptr);
     int status = kExitUsage;
     if (command == u"check")
         status = RunCheckCommand(arguments);
@@ -91,6 +89,5 @@ int main(int argc, char* argv[]) {
         status = RunSpectrogramCommand(arguments);
     else
         UsageError(QStringLiteral("unknown command '%1'").arg(command));
-    BASS_Free();
     return status;
 }

@@ -57,7 +57,9 @@ struct Entry {
 };
 
 void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited,
-          const FileNameOrder& order) {
+          const FileNameOrder& order, const std::stop_token& stop) {
+    if (stop.stop_requested())
+        return;
     std::error_code ec;
     const fs::path fsFolder = ToFsPath(folder);
     // The real folder behind any links: entering it twice would mean a loop
@@ -73,7 +75,8 @@ void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited
     // an album must come out as a file manager lists it.
     std::vector<Entry> entries;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec)
+        // A folder of a slow share can take long to list.
+        if (ec || stop.stop_requested())
             break;
         std::error_code typeError;
         entries.push_back({FromFsName(it->path().filename()), it->status(typeError)});
@@ -83,8 +86,10 @@ void Scan(const QString& folder, QStringList& found, std::set<fs::path>& visited
 
     const QString prefix = WithSeparator(folder);
     for (const Entry& entry : entries) {
+        if (stop.stop_requested())
+            return;
         if (fs::is_directory(entry.Status)) {
-            Scan(prefix + entry.Name, found, visited, order);
+            Scan(prefix + entry.Name, found, visited, order, stop);
         } else if (fs::is_other(entry.Status)) {
             // FIFOs, sockets and devices are never media, and reading one could block.
         } else if (IsSupportedFile(entry.Name)) {
@@ -133,8 +138,8 @@ bool FileNameOrder::less(const QString& a, const QString& b) const {
     return a < b;
 }
 
-void ScanFolder(const QString& folder, QStringList& found) {
+void ScanFolder(const QString& folder, QStringList& found, std::stop_token stop) {
     std::set<fs::path> visited;
     const FileNameOrder order;
-    Scan(folder, found, visited, order);
+    Scan(folder, found, visited, order, stop);
 }

@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QString>
 #include <QStringList>
+#include <stop_token>
 
 // True when the name's extension (from the last "." of its last component),
 // lower-cased in ASCII, is one of the media extensions folder scans and drops
@@ -26,5 +27,6 @@ private:
 // first, pre-order, each folder's files and subfolders in one sequence in
 // FileNameOrder, hidden files included. Unreadable folders contribute nothing. Links to folders are
 // followed, but a folder already visited in this scan is not entered again,
-// so link loops end. FIFOs, sockets and devices are skipped.
-void ScanFolder(const QString& folder, QStringList& found);
+// so link loops end. FIFOs, sockets and devices are skipped. Once `stop` is
+// requested the scan ends within one directory entry, keeping what it found.
+void ScanFolder(const QString& folder, QStringList& found, std::stop_token stop = {});

@@ -69,8 +69,11 @@ TNewVer::TNewVer(TNewVerOptions options, QWidget* owner)
     // Only a window of ours that had the focus gets it back; the notice must
     // not pull the focus from another program.
     returnFocusTo_ = QApplication::activeWindow();
+    if (options_.VendorHost.isEmpty()) {
+        options_.VendorHost = VendorHost();
+    }
     if (options_.HomePage.isEmpty()) {
-        options_.HomePage = QStringLiteral("http://") + VendorHost();
+        options_.HomePage = QStringLiteral("http://") + options_.VendorHost;
     }
     if (!options_.OpenUrl) {
         options_.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -220,10 +223,11 @@ void TNewVer::TimerLinkTimer() {
 }
 
 void TNewVer::Label2Click() {
-    // An address from the network is opened only when it is a web address:
-    // never a local program, file or other handler.
-    const QString address =
-        IsWebAddress(options_.DownloadUrl) ? options_.DownloadUrl : options_.HomePage;
+    // An address from the network is opened only when it is a web address
+    // (never a local program, file or other handler), and only when the
+    // answer that named it could not have been forged on the way.
+    const QString address = NoticeAddress(options_.DownloadUrl, options_.DownloadUrlFromHttps,
+                                          options_.VendorHost, options_.HomePage);
     try {
         options_.OpenUrl(QUrl(address, QUrl::StrictMode));
     } catch (...) {

@@ -27,9 +27,15 @@ struct TNewVerOptions {
     QString ProductName;   // AppProductName
     QString ServerVersion; // the version the vendor server offers
     QString DownloadUrl;   // where to get it, as the server said
+    // Whether the answer that named DownloadUrl came over https. An address
+    // from a plain-http answer is opened only when it is the vendor's own.
+    bool DownloadUrlFromHttps = false;
     // Opened instead of a missing or non-web download address; empty means
     // "http://" + the vendor host.
     QString HomePage;
+    // The vendor's host, whose https addresses are trusted and whose download
+    // page stands in for an untrusted address; empty means VendorHost().
+    QString VendorHost;
     // Empty means the desktop's default handler.
     UrlOpener OpenUrl;
 };

@@ -26,6 +26,10 @@ const QString kInstalledVersion = QStringLiteral("Settings/InstalledVersion");
 const QString kHowMany = QStringLiteral("Settings/HowMany");
 const QString kCurrentVersion = QStringLiteral("Settings/CurrentVersion");
 const QString kCurrentUrl = QStringLiteral("Settings/CurrentURL");
+// "1" when CurrentURL came in an answer over https: an address from a plain
+// answer stays untrusted on later starts too, and so does one stored before
+// this value existed.
+const QString kCurrentUrlOverHttps = QStringLiteral("Settings/CurrentURLOverHttps");
 const QString kShowUpdate = QStringLiteral("Settings/ShowUpdate");
 
 // Every value is kept as text; numbers are parsed back with a default.
@@ -158,6 +162,7 @@ void TChecker::CheckNow() {
     const QString storedUrl = ReadText(store, kCurrentUrl);
     if (!storedUrl.isEmpty()) {
         s.DownloadUrl = UnscrambleText(storedUrl, kCurrentUrlKey);
+        s.DownloadUrlFromHttps = ReadText(store, kCurrentUrlOverHttps) == QStringLiteral("1");
     }
     s.ShowUpdate = ReadNumber(store, kShowUpdate, 1);
 
@@ -191,19 +196,26 @@ void TChecker::CheckNow() {
                                          ? QStringLiteral("http://") + UpdateServerAddress()
                                          : config_.PlainUrl;
             QString answer;
+            // Which transport carried the answer: PostForm decides by the same test.
+            const auto overHttps = [](const QString& url) {
+                return url.toLower().startsWith(QStringLiteral("https://"));
+            };
+            bool answerOverHttps = false;
             try {
                 answer = PostForm(secureUrl, fields, config_.Post);
+                answerOverHttps = overHttps(secureUrl);
             } catch (const std::exception& secureError) {
                 RecordCheckError(s, QStringLiteral("HTTPS Response:\r") + Message(secureError));
                 try {
                     answer = PostForm(plainUrl, fields, config_.Post);
+                    answerOverHttps = overHttps(plainUrl);
                     // The plain answer stands; what went wrong before it does not count.
                     ClearCheckErrors(s);
                 } catch (const std::exception& plainError) {
                     RecordCheckError(s, QStringLiteral("HTTP Response:\r") + Message(plainError));
                 }
             }
-            Evaluate(answer, dayCount);
+            Evaluate(answer, answerOverHttps, dayCount);
         } catch (const std::exception& error) {
             RecordCheckError(s, TypeName(error) + QStringLiteral(" Error:\r") + Message(error));
         } catch (...) {
@@ -218,7 +230,7 @@ void TChecker::CheckNow() {
     s.CheckDone.store(true, std::memory_order_release);
 }
 
-void TChecker::Evaluate(const QString& answer, int dayCount) {
+void TChecker::Evaluate(const QString& answer, bool overHttps, int dayCount) {
     TCheckState& s = *state_;
     QSettings* store = s.CheckSettings.get();
     const QStringList lines = SplitLines(answer);
@@ -235,7 +247,10 @@ void TChecker::Evaluate(const QString& answer, int dayCount) {
     }
     if (lines.size() >= 2) {
         s.DownloadUrl = ExtractTagValue(lines.at(1), QStringLiteral("url"));
+        s.DownloadUrlFromHttps = overHttps;
         WriteText(store, kCurrentUrl, ScrambleText(s.DownloadUrl, kCurrentUrlKey));
+        WriteText(store, kCurrentUrlOverHttps,
+                  overHttps ? QStringLiteral("1") : QStringLiteral("0"));
     }
 
     // An answer without its address line is incomplete: announcing it would

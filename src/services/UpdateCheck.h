@@ -21,6 +21,9 @@ struct TCheckState {
     int ShowUpdate = 1;
     QString ServerVersion;
     QString DownloadUrl;
+    // Whether the answer that named DownloadUrl came over https, this time
+    // or, for an address loaded from the store, when it was stored.
+    bool DownloadUrlFromHttps = false;
     bool CheckFailed = false;
     // Kept for diagnosis only; no window shows them.
     QString CheckErrors;
@@ -82,7 +85,7 @@ public:
     void CheckNow();
 
 private:
-    void Evaluate(const QString& answer, int dayCount);
+    void Evaluate(const QString& answer, bool overHttps, int dayCount);
 
     TCheckConfig config_;
     std::shared_ptr<TCheckState> state_;

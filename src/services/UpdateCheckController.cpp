@@ -45,6 +45,10 @@ QString UpdateCheckController::downloadUrl() const {
     return finished_ ? state_->DownloadUrl : QString();
 }
 
+bool UpdateCheckController::downloadUrlFromHttps() const {
+    return finished_ && state_->DownloadUrlFromHttps;
+}
+
 QString UpdateCheckController::checkErrors() const {
     return finished_ ? state_->CheckErrors : QString();
 }

@@ -34,6 +34,8 @@ public:
     // The check's results; empty until it is finished.
     QString serverVersion() const;
     QString downloadUrl() const;
+    // Whether the answer that named downloadUrl() came over https.
+    bool downloadUrlFromHttps() const;
     QString checkErrors() const;
 
 private:

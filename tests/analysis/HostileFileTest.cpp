@@ -204,9 +204,9 @@ TEST_F(HostileFiles, SparseFileOfFourGigabytes) {
     for (const QString& source : {song, tone}) {
         const QString padded = PadSparse(source, source + QStringLiteral(".padded"));
         ASSERT_FALSE(padded.isEmpty());
-        int error = BASS_OK;
-        std::unique_ptr<DecoderStream> stream = DecoderStream::openFile(padded, error);
-        ASSERT_TRUE(stream) << error;
+        DecodeResult<std::unique_ptr<DecoderStream>> opened = DecoderStream::openFile(padded);
+        ASSERT_TRUE(opened) << int(opened.error());
+        const std::unique_ptr<DecoderStream> stream = std::move(*opened);
         float frame[1024];
         int frames = 0;
         while (stream->nextFft2048(frame) > 0)

@@ -321,7 +321,7 @@ TEST_F(HostileHeaders, ProbingOpensAudioDecodersOnly) {
 // entry that claims 2 GB made FFmpeg allocate and zero 2 GB for a 4 KB file.
 TEST_F(HostileHeaders, ForgedChunkSizesCannotClaimGigabytes) {
     void* tooBig = av_malloc(KORVANE_MAX_ALLOCATION + 1);
-    EXPECT_EQ(tooBig, nullptr) << "BASS_Init caps the decoder's allocations";
+    EXPECT_EQ(tooBig, nullptr) << "the decoder setup caps the allocations";
     av_free(tooBig);
 
     QByteArray bytes = ReadAll(wav(QStringLiteral("source.wav"), 8000, 1, 2000));

@@ -22,6 +22,11 @@ void PutBE32(QByteArray& bytes, qsizetype at, std::uint32_t value);
 // Deterministic garbage over bytes [from, from + count).
 void Scramble(QByteArray& bytes, qsizetype from, qsizetype count, std::uint32_t seed = 1);
 
+// A Matroska file of one TTA track (mono, 16 bits, 48 kHz) whose `packets`
+// blocks each carry `payload` and claim to last `blockDuration` nanoseconds.
+QByteArray MatroskaWithBlockDurations(int packets, std::uint64_t blockDuration,
+                                      const QByteArray& payload);
+
 // FFT frames the decoding layer delivers for `path` until the end; -1 when it
 // cannot be opened.
 int CountFrames(const QString& path);

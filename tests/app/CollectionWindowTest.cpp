@@ -67,7 +67,7 @@ TEST_F(AppFormTest, UpperCaseExtensionsAreScannedOpusOnlyThroughAddFiles) {
 }
 
 TEST_F(AppFormTest, AddFilesTakesAnyFileAndTheAnalysisJudgesIt) {
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     const QString notes = touch(QStringLiteral("notes.txt"), "no sound here");
     TAppForm& window = makeForm();
     filesToPick = {notes};
@@ -99,7 +99,7 @@ TEST_F(AppFormTest, AddFolderLoadsEveryChosenFolderInTurn) {
 }
 
 TEST_F(AppFormTest, DropsKeepSupportedNamesSkipFoldersAndHandOverAFolderNamedLikeAFile) {
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     QDir(media.path()).mkpath(QStringLiteral("Plain Folder"));
     QDir(media.path()).mkpath(QStringLiteral("Live.mp3"));
     const QString wav = touch(QStringLiteral("x.wav"), "RIFF broken");
@@ -133,7 +133,7 @@ TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
 // passes over the FIFO without blocking, every other file gets its row, the
 // ones that cannot be read say why, and choosing each row draws what decodes.
 TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     environment.RenderSpectrogram = RenderSpectrogram;
     const QString folder = media.filePath(QStringLiteral("damaged"));
     ASSERT_TRUE(QDir().mkpath(folder));

@@ -113,7 +113,7 @@ TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
              {QStringLiteral("-c:a"), QStringLiteral("aac")});
     touch(QStringLiteral("set/broken.mp3"), "ID3 and then nothing useful");
 
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     makeForm(false); // the window starts the decoding layer
     QStringList expected;
     QStringList scanOrder;

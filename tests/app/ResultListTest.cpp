@@ -45,7 +45,7 @@ TEST_F(AppFormTest, CutoffHalfwayShowsTheEvenNeighbour) {
 }
 
 TEST_F(AppFormTest, UnopenableFileGivesZerosAndTheErrorVerdict) {
-    environment.Analyze = AnalyzeAudioQuality;
+    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
     TAppForm& window = makeForm();
     const QString notMedia = touch(QStringLiteral("notes.txt"), "just text, no sound\n");
     const TAudioQualityResult direct = AnalyzeAudioQuality(notMedia);

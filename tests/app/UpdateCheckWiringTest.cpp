@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
+#include <ostream>
 
 using vendortest::ServerOptions;
 using vendortest::VendorServerProcess;
@@ -19,18 +20,45 @@ class UpdateCheckWiring : public AppFormTest {
 protected:
     QTemporaryDir store;
 
-    void pointAt(const VendorServerProcess& server) {
+    // Without https on the server nothing listens for it: the check falls
+    // back to plain http.
+    void pointAt(const VendorServerProcess& server, bool https = false) {
         environment.CheckForUpdates = true;
         const QString settings = store.filePath(QStringLiteral("update.ini"));
         const QString plain = server.HttpUrl(QStringLiteral("/php/check2.php"));
-        // Nothing listens for https: the check falls back to plain http.
-        const QString secure =
-            QStringLiteral("https://127.0.0.1:%1/php/check2.php").arg(vendortest::ClosedPort());
-        environment.AdjustUpdateCheck = [settings, secure, plain](TCheckConfig& config) {
+        const QString secure = https ? server.HttpsUrl(QStringLiteral("/php/check2.php"))
+                                     : QStringLiteral("https://127.0.0.1:%1/php/check2.php")
+                                           .arg(vendortest::ClosedPort());
+        const QString caFile = server.CaFile();
+        environment.AdjustUpdateCheck = [settings, secure, plain, caFile](TCheckConfig& config) {
             config.SettingsFile = settings;
             config.SecureUrl = secure;
             config.PlainUrl = plain;
+            config.Post.CaFile = caFile;
         };
+    }
+
+    // Runs the check, waits for its notice and clicks the notice's link as a
+    // person does; what the desktop was asked to open.
+    QList<QUrl> clickTheNotice() {
+        TAppForm& w = makeForm();
+        EXPECT_TRUE(runCheck(w));
+        const QList<TNewVer*> notices = w.findChildren<TNewVer*>();
+        if (notices.size() != 1) {
+            ADD_FAILURE() << "one notice expected, found " << notices.size();
+            return {};
+        }
+        TNewVer* notice = notices.front();
+        // Shown, and grown out of its centre to its full size.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [notice] {
+                return notice->isVisible() && notice->geometry() == notice->RestingGeometry();
+            },
+            5000));
+        QTest::mouseClick(notice->Label2, Qt::LeftButton, Qt::NoModifier,
+                          notice->Label2->rect().center());
+        EXPECT_FALSE(notice->isVisible()) << "the click closes the notice";
+        return openedUrls;
     }
 
     // Ticks TimerChecker's handler until the switch is enabled (the check done).
@@ -77,3 +105,61 @@ TEST_F(UpdateCheckWiring, WithoutTheSettingNoCheckRuns) {
     EXPECT_FALSE(w.TimerChecker->isActive());
     EXPECT_TRUE(w.findChildren<TNewVer*>().isEmpty());
 }
+
+// The server's address, wherever it points, when the answer came over https.
+TEST_F(UpdateCheckWiring, AnAnswerOverHttpsLeadsWhereItSays) {
+    ServerOptions options;
+    options.Https = true;
+    options.Url = QStringLiteral("https://mirror.example.net/korvane-2.0.tar.xz");
+    VendorServerProcess server(options);
+    ASSERT_TRUE(server.Running()) << server.StartupLog().toStdString();
+    pointAt(server, true);
+    EXPECT_EQ(clickTheNotice(), QList<QUrl>{QUrl(options.Url)});
+    ASSERT_EQ(server.Requests().size(), 1);
+    EXPECT_EQ(server.Requests().front().Scheme, QStringLiteral("https"));
+}
+
+struct PlainAnswerCase {
+    const char* name;
+    QString offered;
+    QString opened;
+};
+
+void PrintTo(const PlainAnswerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class UpdateCheckPlainAnswer : public UpdateCheckWiring,
+                               public ::testing::WithParamInterface<PlainAnswerCase> {};
+
+// Anyone on the path can answer a plain-http check: the notice still tells
+// of the version, but only the vendor's own https addresses are opened.
+TEST_P(UpdateCheckPlainAnswer, CannotChooseWhereTheNoticeLeads) {
+    qunsetenv("KORVANE_VENDOR_HOST"); // the vendor is the build's
+    ServerOptions options;
+    options.Url = GetParam().offered;
+    VendorServerProcess server(options);
+    ASSERT_TRUE(server.Running()) << server.StartupLog().toStdString();
+    pointAt(server);
+    EXPECT_EQ(clickTheNotice(), QList<QUrl>{QUrl(GetParam().opened)});
+    QSettings stored(store.filePath(QStringLiteral("update.ini")), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Settings/CurrentURLOverHttps")).toString(),
+              QStringLiteral("0"))
+        << "the address stays untrusted on later starts";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, UpdateCheckPlainAnswer,
+    ::testing::Values(
+        PlainAnswerCase{"ForeignHost", QStringLiteral("https://evil.example/korvane-2.0.exe"),
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "/")},
+        PlainAnswerCase{"LookAlikeHost",
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST ".evil.example/k.exe"),
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "/")},
+        PlainAnswerCase{"VendorHostInTheUserInfo",
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "@evil.example/k.exe"),
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "/")},
+        PlainAnswerCase{"VendorsOwnHttps",
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz"),
+                        QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz")}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -3,10 +3,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <pty.h>
+#include <unistd.h>
 
 using namespace testmedia;
 
@@ -219,4 +226,165 @@ TEST_F(CliTest, FilesFromErrorsAndAnEmptyList) {
                dir.path(), QByteArray());
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out.count(u'\n'), 1) << "the header alone: " << empty.out.toStdString();
+}
+
+namespace {
+
+// A name that would clear the screen, set the window title, ring the bell,
+// return the cursor, inject a C1 sequence and reverse what follows it.
+const QString kHostileName = QStringLiteral("evil\x1b[2J\x1b]0;owned\x07\r\u009b31m\u202Egpj.wav");
+const QString kHostileShown =
+    QStringLiteral("evil\\x1b[2J\\x1b]0;owned\\x07\\x0d\\u009b31m\\u202egpj.wav");
+
+// Nothing in `text` that a terminal would obey.
+void ExpectInert(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        EXPECT_FALSE(u < 0x20 && u != u'\n')
+            << "control " << int(u) << " in " << text.toStdString();
+        EXPECT_FALSE(u == 0x7f || (u >= 0x80 && u <= 0x9f) || u == 0x202E)
+            << int(u) << " in " << text.toStdString();
+    }
+}
+
+} // namespace
+
+TEST_F(CliTest, TheTableShowsControlCharactersInNamesEscaped) {
+    ASSERT_TRUE(
+        QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")), dir.filePath(kHostileName)));
+    const CliRun table = RunCli({QStringLiteral("check"), kHostileName}, dir.path());
+    EXPECT_EQ(table.exitCode, 0) << table.err.toStdString();
+    ExpectInert(table.out);
+    const QStringList lines = table.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << table.out.toStdString();
+    EXPECT_TRUE(lines[1].startsWith(kHostileShown + QStringLiteral("  ")))
+        << lines[1].toStdString();
+    // The header's columns line up with the row's escaped name.
+    EXPECT_EQ(lines[0].indexOf(QStringLiteral("Bitrate")) + 7,
+              lines[1].indexOf(QStringLiteral("1411")) + 4);
+
+    // JSON lines keep their own escaping (the C0 controls) and give the name
+    // back exactly.
+    const CliRun json = RunCli({QStringLiteral("check"), QStringLiteral("--format"),
+                                QStringLiteral("jsonl"), kHostileName},
+                               dir.path());
+    EXPECT_TRUE(json.out.contains(QStringLiteral("evil\\u001b[2J\\u001b]0;owned\\u0007\\r")))
+        << json.out.toStdString();
+    const QJsonObject row = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(row.value(QStringLiteral("path")).toString(), kHostileName);
+}
+
+// The progress line goes to a terminal only, so it is read from one.
+TEST_F(CliTest, TheProgressLineShowsNamesEscaped) {
+    const QString folder = QStringLiteral("\x1b]0;owned\x07\u202Edir");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(folder));
+    ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("set/fullband.wav")),
+                            dir.filePath(folder + QStringLiteral("/a.wav"))));
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+    cli.start(CliPath(), {QStringLiteral("check"), folder});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    ::close(slave);
+    QByteArray screen;
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        screen.append(buffer, n);
+    ::close(master);
+
+    QString shown = QString::fromUtf8(screen);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Scanning \\x1b]0;owned\\x07\\u202edir")))
+        << screen.toStdString();
+    // Only the progress line's own return-and-erase may reach the terminal.
+    shown.remove(QStringLiteral("\r\x1b[K"));
+    shown.remove(QStringLiteral("\r"));
+    ExpectInert(shown);
+}
+
+TEST_F(CliTest, UnchangedFilesComeFromTheCacheAndChangedOnesAreAnalysedAgain) {
+    const QStringList check = {QStringLiteral("check"), QStringLiteral("--format"),
+                               QStringLiteral("csv"), QStringLiteral("set")};
+    const QString database = dir.filePath(QStringLiteral(".cache/korvane/results.sqlite"));
+    const CliRun first = RunCli(check, dir.path());
+    ASSERT_TRUE(QFile::exists(database));
+    EXPECT_TRUE(first.err.isEmpty()) << first.err.toStdString();
+
+    // Identical answers from the stored results.
+    const CliRun second = RunCli(check, dir.path());
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(second.exitCode, first.exitCode);
+
+    // The full-band file rewritten in place with band-limited sound: its row must follow.
+    const QString fullband = dir.filePath(QStringLiteral("set/fullband.wav"));
+    WriteWav(fullband, BinComb(700, 44100, 3, 0.004f), 44100, 1, true);
+    const CliRun changed = RunCli(check, dir.path());
+    const QString row =
+        changed.out.split(u'\n').filter(QStringLiteral("set/fullband.wav")).value(0);
+    EXPECT_TRUE(row.contains(QStringLiteral(",Likely,true,"))) << row.toStdString();
+    EXPECT_EQ(changed.out.count(u'\n'), first.out.count(u'\n'));
+
+    // --no-cache analyses everything and neither reads nor writes the database.
+    QFile::remove(database);
+    QFile::remove(database + QStringLiteral("-wal"));
+    QFile::remove(database + QStringLiteral("-shm"));
+    const CliRun bypass = RunCli(QStringList{QStringLiteral("check"), QStringLiteral("--no-cache"),
+                                             QStringLiteral("--format"), QStringLiteral("csv"),
+                                             QStringLiteral("set")},
+                                 dir.path());
+    EXPECT_EQ(bypass.out, changed.out);
+    EXPECT_FALSE(QFile::exists(database));
+}
+
+TEST_F(CliTest, ADamagedCacheIsRebuiltWithAWarningAndChangesNothingElse) {
+    const QStringList check = {QStringLiteral("check"), QStringLiteral("--format"),
+                               QStringLiteral("jsonl"), QStringLiteral("set/fullband.wav"),
+                               QStringLiteral("set/lowrate.wav")};
+    const CliRun clean = RunCli(check, dir.path());
+    const QString database = dir.filePath(QStringLiteral(".cache/korvane/results.sqlite"));
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(database + QString::fromLatin1(suffix));
+    WriteBytes(database, QByteArray(4096, '\x5a'));
+
+    const CliRun damaged = RunCli(check, dir.path());
+    EXPECT_EQ(damaged.out, clean.out);
+    EXPECT_EQ(damaged.exitCode, clean.exitCode);
+    EXPECT_TRUE(damaged.err.startsWith(QStringLiteral("korvane-cli: warning: results cache ")))
+        << damaged.err.toStdString();
+    EXPECT_EQ(damaged.err.count(u'\n'), 1) << damaged.err.toStdString();
+    // Rebuilt: the next run is quiet and takes its results from it.
+    const CliRun after = RunCli(check, dir.path());
+    EXPECT_EQ(after.out, clean.out);
+    EXPECT_TRUE(after.err.isEmpty()) << after.err.toStdString();
+}
+
+TEST_F(CliTest, SeveralProcessesShareOneCache) {
+    const QStringList check =
+        QStringList{QStringLiteral("check"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                    QStringLiteral("--jobs"), QStringLiteral("2")} +
+        files() + files();
+    const CliRun reference =
+        RunCli(QStringList{check[0], QStringLiteral("--no-cache")} + check.mid(1), dir.path());
+
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral(".cache")));
+    for (int i = 0; i < 4; ++i) {
+        auto& process = processes.emplace_back(std::make_unique<QProcess>());
+        process->setWorkingDirectory(dir.path());
+        process->setProcessEnvironment(env);
+        process->start(CliPath(), check);
+    }
+    for (auto& process : processes) {
+        ASSERT_TRUE(process->waitForFinished(120000));
+        EXPECT_EQ(process->exitCode(), reference.exitCode);
+        EXPECT_EQ(QString::fromUtf8(process->readAllStandardOutput()), reference.out);
+        EXPECT_EQ(QString::fromUtf8(process->readAllStandardError()), QString());
+    }
+    // And a run after them all finds every file stored.
+    EXPECT_EQ(RunCli(check, dir.path()).out, reference.out);
 }

@@ -84,6 +84,8 @@ TEST(ParallelRecipe, MergedOutputOfLocalJobsIsASingleRunsOutput) {
                QFileInfo(CliPath()).absolutePath() + u':' + env.value(QStringLiteral("PATH")));
     env.insert(QStringLiteral("LIBRARY"), library);
     env.insert(QStringLiteral("MACHINES"), QStringLiteral("2/:"));
+    // Its own results cache: the single runs below must analyse for themselves.
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("recipe-cache")));
     env.insert(QStringLiteral("FILES_PER_JOB"), QStringLiteral("2"));
     shell.setProcessEnvironment(env);
     shell.start(QStringLiteral("bash"), {QStringLiteral("-c"), recipe});

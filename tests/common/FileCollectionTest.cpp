@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -182,4 +183,40 @@ TEST(ScanFolder, FollowsFolderLinksButEndsLoops) {
     EXPECT_EQ(rel.size(), 2) << rel.join(u' ').toStdString();
     EXPECT_TRUE(rel.contains(QStringLiteral("album/t.mp3")));
     EXPECT_TRUE(rel.contains(QStringLiteral("linked/o.wav"))) << "links to folders are followed";
+}
+
+TEST(ScanFolder, AStopRequestedBeforehandScansNothing) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("a/b"));
+    Touch(dir.filePath(QStringLiteral("a/b/t.mp3")));
+    Touch(dir.filePath(QStringLiteral("u.mp3")));
+    std::stop_source stop;
+    stop.request_stop();
+    QStringList found{QStringLiteral("/earlier.mp3")};
+    ScanFolder(dir.path(), found, stop.get_token());
+    EXPECT_EQ(found, QStringList{QStringLiteral("/earlier.mp3")});
+}
+
+// A big tree, stopped right after the scan starts: the scan returns early with
+// part of the files, each of them one that a whole scan finds too.
+TEST(ScanFolder, AStopDuringTheScanEndsItWithWhatItFoundSoFar) {
+    QTemporaryDir dir;
+    for (int folder = 0; folder < 200; ++folder) {
+        const QString name = QStringLiteral("d%1").arg(folder);
+        QDir(dir.path()).mkdir(name);
+        for (int file = 0; file < 20; ++file)
+            Touch(dir.filePath(name + QStringLiteral("/t%1.mp3").arg(file)));
+    }
+    QStringList whole;
+    ScanFolder(dir.path(), whole);
+    ASSERT_EQ(whole.size(), 4000);
+
+    std::stop_source stop;
+    QStringList part;
+    {
+        std::jthread scanner([&] { ScanFolder(dir.path(), part, stop.get_token()); });
+        stop.request_stop();
+    }
+    EXPECT_LT(part.size(), whole.size());
+    EXPECT_EQ(part, whole.mid(0, part.size()));
 }

@@ -389,3 +389,75 @@ TEST_F(FeedbackFormTest, EscapeClosesFromTheMessageTheAddressAndTheButton) {
         EXPECT_TRUE(form->Edit1->text().isEmpty());
     }
 }
+
+struct ScriptCase {
+    const char* name;
+    QString piece; // repeated up to `length` characters
+    int length;
+    bool https;
+};
+
+void PrintTo(const ScriptCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FeedbackScriptsTest : public FeedbackFormTest,
+                            public ::testing::WithParamInterface<ScriptCase> {};
+
+// Whatever a person can type into the form arrives whole: any script, up to
+// the form's limit, which percent-encoded is many times the size of a small
+// form body.
+TEST_P(FeedbackScriptsTest, EveryMessageTheFormTakesIsDelivered) {
+    const ScriptCase& c = GetParam();
+    QString message;
+    while (message.size() < c.length) {
+        message += c.piece;
+    }
+    message.truncate(c.length);
+    if (message.back().isHighSurrogate()) {
+        message.chop(1);
+    }
+    ServerOptions serverOptions;
+    serverOptions.Https = c.https;
+    VendorServerProcess server(serverOptions);
+    ASSERT_TRUE(server.Running()) << server.StartupLog().toStdString();
+    if (c.https) {
+        Open(server.HttpsUrl(kPath), server.HttpUrl(kPath), server.CaFile());
+    } else {
+        OpenOn(server);
+    }
+    QTest::mouseClick(form->Panel5, Qt::LeftButton);
+    Write(message, QStringLiteral("reader+long@example.org"));
+    ASSERT_EQ(form->Memo1->toPlainText(), message) << "the form takes it as it is";
+    ASSERT_TRUE(SendAndWait());
+
+    ASSERT_EQ(recorder.messages.size(), 1);
+    EXPECT_EQ(recorder.messages[0].Title, QStringLiteral("Success"));
+    const QList<StoredRequest> stored = server.Requests(QStringLiteral("feedback"));
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].Scheme, c.https ? QStringLiteral("https") : QStringLiteral("http"));
+    QString sent = message;
+    sent.replace(u'\n', QStringLiteral("\r\n"));
+    EXPECT_TRUE(stored[0].Field(QStringLiteral("feedback")) ==
+                QStringLiteral("I dislike it!\r") + sent.trimmed())
+        << "stored " << stored[0].Field(QStringLiteral("feedback")).size() << " characters of "
+        << sent.size() + 14;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, FeedbackScriptsTest,
+    ::testing::Values(
+        ScriptCase{"LatinShort", QStringLiteral("Sehr gut, danke! "), 17, false},
+        ScriptCase{"LatinAtTheLimit", QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln. "), 10000,
+                   false},
+        ScriptCase{"Cyrillic1400", QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442 "), 1400,
+                   false},
+        ScriptCase{"CyrillicAtTheLimit", QStringLiteral("\u0417\u0432\u0443\u043a "), 10000, false},
+        ScriptCase{"Cjk900", QStringLiteral("\u97f3\u8cea\u304c\u826f\u3044"), 900, false},
+        ScriptCase{"CjkAtTheLimit", QStringLiteral("\u6771\u4eac\u304b\u3089"), 10000, false},
+        ScriptCase{"EmojiAtTheLimit", QStringLiteral("\U0001F3A7\U0001F3B6\U0001F44D"), 10000,
+                   false},
+        ScriptCase{"LineBreaksAtTheLimit", QStringLiteral("Zeile\n"), 10000, false},
+        ScriptCase{"CjkAtTheLimitOverHttps", QStringLiteral("\u6771\u4eac\u304b\u3089"), 10000,
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });

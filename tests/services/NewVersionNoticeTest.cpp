@@ -21,13 +21,16 @@ struct Notice {
     QList<QUrl> opened;
     std::unique_ptr<TNewVer> window;
 
-    explicit Notice(const QString& downloadUrl = QStringLiteral("https://example.org/dl")) {
+    explicit Notice(const QString& downloadUrl = QStringLiteral("https://example.org/dl"),
+                    bool fromHttps = true) {
         NoticeCountdown = 11;
         TNewVerOptions options;
         options.ProductName = QStringLiteral("Korvane");
         options.ServerVersion = QStringLiteral("2.0");
         options.DownloadUrl = downloadUrl;
+        options.DownloadUrlFromHttps = fromHttps;
         options.HomePage = QStringLiteral("http://vendor.example.org");
+        options.VendorHost = QStringLiteral("vendor.example.org");
         options.OpenUrl = [this](const QUrl& url) { opened.append(url); };
         window = std::make_unique<TNewVer>(options);
         // The test is the clock.
@@ -141,6 +144,7 @@ struct LinkCase {
     const char* name;
     QString downloadUrl;
     QString opened;
+    bool fromHttps = true; // the answer that named the address
 };
 
 // Test names already say which case; print only that.
@@ -151,7 +155,7 @@ void PrintTo(const LinkCase& c, std::ostream* out) {
 class NoticeLinkTest : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(NoticeLinkTest, OpensOnlyWebAddressesElseTheHomePage) {
-    Notice notice(GetParam().downloadUrl);
+    Notice notice(GetParam().downloadUrl, GetParam().fromHttps);
     notice.Open();
     TNewVer& w = *notice.window;
     const QPoint inside = w.Label2->rect().center();
@@ -174,7 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkCase{"BarePath", QStringLiteral("/home/user/.bashrc"),
                                QStringLiteral("http://vendor.example.org")},
                       LinkCase{"OtherHandler", QStringLiteral("smb://attacker/share/setup.desktop"),
-                               QStringLiteral("http://vendor.example.org")}),
+                               QStringLiteral("http://vendor.example.org")},
+                      LinkCase{"PlainAnswerForeignAddress",
+                               QStringLiteral("https://example.org/dl/korvane-2.0.tar.xz"),
+                               QStringLiteral("https://vendor.example.org/"), false},
+                      LinkCase{"PlainAnswerVendorsAddress",
+                               QStringLiteral("https://dl.vendor.example.org/korvane-2.0.tar.xz"),
+                               QStringLiteral("https://dl.vendor.example.org/korvane-2.0.tar.xz"),
+                               false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NewVersionNoticeTest, OtherClicksOnTheLinkOpenNothing) {

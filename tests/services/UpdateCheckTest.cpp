@@ -233,6 +233,8 @@ TEST(UpdateCheckTest, SecureAnswerIsUsedAndThePlainServerNotAsked) {
     EXPECT_TRUE(run.state->NewVersionAvailable);
     EXPECT_FALSE(run.state->CheckFailed);
     EXPECT_EQ(run.state->ServerVersion, QStringLiteral("2.0"));
+    EXPECT_TRUE(run.state->DownloadUrlFromHttps);
+    EXPECT_EQ(run.Stored(QStringLiteral("CurrentURLOverHttps")), QStringLiteral("1"));
 }
 
 TEST(UpdateCheckTest, SendsTheRequestFieldsInOrderAndNeverTheRawMachineId) {
@@ -269,7 +271,45 @@ TEST(UpdateCheckTest, PlainFallbackClearsTheSecureFailure) {
     EXPECT_FALSE(run.state->CheckFailed);
     EXPECT_EQ(run.state->CheckErrors, QString());
     EXPECT_TRUE(run.state->NewVersionAvailable);
+    // Anyone on the path could have given that address.
+    EXPECT_EQ(run.state->DownloadUrl, kOfferedUrl);
+    EXPECT_FALSE(run.state->DownloadUrlFromHttps);
+    EXPECT_EQ(run.Stored(QStringLiteral("CurrentURLOverHttps")), QStringLiteral("0"));
 }
+
+struct StoredTransportCase {
+    const char* name;
+    std::optional<QString> overHttps; // the stored marker; none: not stored
+    bool trusted;
+};
+
+void PrintTo(const StoredTransportCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StoredAddressTest : public ::testing::TestWithParam<StoredTransportCase> {};
+
+// A start that makes no contact still loads the stored address, and with it
+// how that address came.
+TEST_P(StoredAddressTest, KeepsTheTransportItCameBy) {
+    Values stored = EarlierToday(5);
+    if (GetParam().overHttps) {
+        stored[QStringLiteral("CurrentURLOverHttps")] = *GetParam().overHttps;
+    }
+    CheckRun run(stored);
+    run.Run(Refused(), Refused());
+    ASSERT_TRUE(run.state->CheckDone.load(std::memory_order_acquire));
+    EXPECT_EQ(run.state->DownloadUrl, kOlderUrl);
+    EXPECT_EQ(run.state->DownloadUrlFromHttps, GetParam().trusted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, StoredAddressTest,
+    ::testing::Values(StoredTransportCase{"OverHttps", QStringLiteral("1"), true},
+                      StoredTransportCase{"OverHttp", QStringLiteral("0"), false},
+                      StoredTransportCase{"StoredBeforeItWasKept", std::nullopt, false},
+                      StoredTransportCase{"Garbled", QStringLiteral("yes"), false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCheckTest, BothTransportsFailingRecordsBothAndKeepsTheStore) {
     CheckRun run(EarlierToday(1));

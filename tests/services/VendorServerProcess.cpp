@@ -1,6 +1,7 @@
 #include "VendorServerProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -72,9 +73,15 @@ VendorServerProcess::VendorServerProcess(const ServerOptions& options) : https_(
     if (!options.FeedbackAnswer.isEmpty()) {
         arguments << QStringLiteral("--feedback-answer") << options.FeedbackAnswer;
     }
+    arguments << options.ExtraArguments;
 
     process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (options.KeepLog) {
+        logFile_ = dir_.filePath(QStringLiteral("server.log"));
+        process_->setStandardErrorFile(logFile_);
+    } else {
+        process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
     process_->start(QStringLiteral(KORVANE_VENDOR_SERVER_PATH), arguments);
     static const QRegularExpression line(QStringLiteral("listening (https?)://[^\\s]+:(\\d+)"));
     const QDeadlineTimer deadline(30000);
@@ -102,6 +109,28 @@ VendorServerProcess::~VendorServerProcess() {
             process_->waitForFinished(5000);
         }
     }
+}
+
+QByteArray VendorServerProcess::Log() const {
+    QFile log(logFile_);
+    return !logFile_.isEmpty() && log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+qint64 VendorServerProcess::Pid() const {
+    return process_ && process_->state() == QProcess::Running ? process_->processId() : 0;
+}
+
+long VendorServerProcess::PeakResidentKb() const {
+    QFile status(QStringLiteral("/proc/%1/status").arg(Pid()));
+    if (Pid() == 0 || !status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return 0;
 }
 
 QString VendorServerProcess::HttpUrl(const QString& path) const {

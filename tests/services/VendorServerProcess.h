@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -28,6 +29,10 @@ struct ServerOptions {
     bool AnswerError = false;
     // The body that confirms a feedback; empty leaves the server's "OK".
     QString FeedbackAnswer = QString();
+    // More of the server's options (--deadline-ms, --workers, --queue).
+    QStringList ExtraArguments = {};
+    // Keep the server's log (stderr) for Log() instead of passing it on.
+    bool KeepLog = false;
 };
 
 // korvane-vendor-server running on loopback on free ports for one test; its
@@ -42,6 +47,11 @@ public:
     QString HttpsUrl(const QString& path) const;
     QString CaFile() const { return caFile_; }
     QString StartupLog() const { return log_; }
+    // Its stderr so far, when the options asked to keep it.
+    QByteArray Log() const;
+    qint64 Pid() const;
+    // The server's resident memory at its peak so far, in KiB (Linux).
+    long PeakResidentKb() const;
 
     // What the server stored so far, oldest first; `endpoint` empty for all.
     QList<StoredRequest> Requests(const QString& endpoint = QString()) const;
@@ -54,6 +64,7 @@ private:
     int httpsPort_ = 0;
     QString caFile_;
     QString dbFile_;
+    QString logFile_;
     QString log_;
 };
 

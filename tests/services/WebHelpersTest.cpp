@@ -135,6 +135,102 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"Blank", QStringLiteral("   "), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct VendorAddressCase {
+    const char* name;
+    QString address;
+    bool vendors;
+};
+
+void PrintTo(const VendorAddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IsVendorAddressTest : public ::testing::TestWithParam<VendorAddressCase> {};
+
+TEST_P(IsVendorAddressTest, OnlyHttpsOnTheVendorsHostOrItsSubdomains) {
+    EXPECT_EQ(IsVendorAddress(GetParam().address, QStringLiteral("www.quiblex.com")),
+              GetParam().vendors)
+        << GetParam().address.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IsVendorAddressTest,
+    ::testing::Values(
+        VendorAddressCase{"OwnHost", QStringLiteral("https://www.quiblex.com/korvane-2.0.exe"),
+                          true},
+        VendorAddressCase{"Subdomain", QStringLiteral("https://dl.www.quiblex.com/k.tar.xz"), true},
+        VendorAddressCase{"CapitalsAndRootDot", QStringLiteral("HTTPS://WWW.Quiblex.COM./x"), true},
+        VendorAddressCase{"OtherPort", QStringLiteral("https://www.quiblex.com:8443/x"), true},
+        VendorAddressCase{"PlainHttp", QStringLiteral("http://www.quiblex.com/x"), false},
+        VendorAddressCase{"HostAsPrefix", QStringLiteral("https://www.quiblex.com.evil.example/"),
+                          false},
+        VendorAddressCase{"HostInTheUserInfo",
+                          QStringLiteral("https://www.quiblex.com@evil.example/"), false},
+        VendorAddressCase{"UserInfoOnTheHost", QStringLiteral("https://user:pw@www.quiblex.com/"),
+                          false},
+        VendorAddressCase{"BackslashBeforeTheAt",
+                          QStringLiteral("https://evil.example\\@www.quiblex.com/"), false},
+        VendorAddressCase{"GluedPrefix", QStringLiteral("https://evilwww.quiblex.com/"), false},
+        VendorAddressCase{"ParentDomain", QStringLiteral("https://quiblex.com/"), false},
+        VendorAddressCase{"HostInThePath", QStringLiteral("https://evil.example/www.quiblex.com"),
+                          false},
+        VendorAddressCase{"LookAlikeLetter", QStringLiteral("https://www.qu\u0456blex.com/"),
+                          false},
+        VendorAddressCase{"EncodedDot", QStringLiteral("https://www.quiblex%2Ecom.evil.example/"),
+                          false},
+        VendorAddressCase{"Empty", QString(), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VendorAddressTest, AnAddressByNumberHasNoSubdomains) {
+    EXPECT_TRUE(
+        IsVendorAddress(QStringLiteral("https://127.0.0.1:9/x"), QStringLiteral("127.0.0.1:8443")));
+    EXPECT_FALSE(
+        IsVendorAddress(QStringLiteral("https://evil.127.0.0.1/x"), QStringLiteral("127.0.0.1")));
+}
+
+struct NoticeAddressCase {
+    const char* name;
+    QString downloadUrl;
+    bool fromHttps;
+    QString opened;
+};
+
+void PrintTo(const NoticeAddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class NoticeAddressTest : public ::testing::TestWithParam<NoticeAddressCase> {};
+
+TEST_P(NoticeAddressTest, APlainAnswerCannotChooseWhereTheNoticeLeads) {
+    const NoticeAddressCase& c = GetParam();
+    EXPECT_EQ(NoticeAddress(c.downloadUrl, c.fromHttps, QStringLiteral("www.quiblex.com"),
+                            QStringLiteral("http://www.quiblex.com")),
+              c.opened);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoticeAddressTest,
+    ::testing::Values(
+        NoticeAddressCase{"SecureAnswerForeignHost", QStringLiteral("https://cdn.example.org/k"),
+                          true, QStringLiteral("https://cdn.example.org/k")},
+        NoticeAddressCase{"SecureAnswerPlainAddress", QStringLiteral("http://cdn.example.org/k"),
+                          true, QStringLiteral("http://cdn.example.org/k")},
+        NoticeAddressCase{"PlainAnswerForeignHost", QStringLiteral("https://evil.example/k.exe"),
+                          false, QStringLiteral("https://www.quiblex.com/")},
+        NoticeAddressCase{"PlainAnswerLookAlike",
+                          QStringLiteral("https://www.quiblex.com.evil.example/k"), false,
+                          QStringLiteral("https://www.quiblex.com/")},
+        NoticeAddressCase{"PlainAnswerVendorsOwnHttps",
+                          QStringLiteral("https://www.quiblex.com/korvane-2.0.tar.xz"), false,
+                          QStringLiteral("https://www.quiblex.com/korvane-2.0.tar.xz")},
+        NoticeAddressCase{"PlainAnswerVendorsOwnHttp", QStringLiteral("http://www.quiblex.com/k"),
+                          false, QStringLiteral("https://www.quiblex.com/")},
+        NoticeAddressCase{"EmptyAddress", QString(), true,
+                          QStringLiteral("http://www.quiblex.com")},
+        NoticeAddressCase{"NotAWebAddress", QStringLiteral("file:///usr/bin/xterm"), true,
+                          QStringLiteral("http://www.quiblex.com")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(CheckErrorsTest, BlankMessagesAreNotRecordedOthersAreJoinedByTwoCarriageReturns) {
     TCheckState state;
     RecordCheckError(state, QStringLiteral(" \r\n\t"));

@@ -116,6 +116,7 @@ CliRun RunCli(const QStringList& arguments, const QString& workingDir, const QBy
     process.setWorkingDirectory(workingDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), workingDir + QStringLiteral("/.cache"));
     process.setProcessEnvironment(env);
     process.start(CliPath(), arguments);
     process.write(input);

@@ -41,7 +41,8 @@ struct CliRun {
 };
 
 // Runs korvane-cli in `workingDir` with the C locale, `input` on its standard
-// input, and waits for it.
+// input, and waits for it. Its results cache is `workingDir`/.cache/korvane,
+// never the user's.
 CliRun RunCli(const QStringList& arguments, const QString& workingDir,
               const QByteArray& input = {});
 

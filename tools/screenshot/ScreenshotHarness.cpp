@@ -1,6 +1,7 @@
 // Starts the main window as the program does, loads a folder, chooses the row
 // whose file name is NAME (or the first) and, once its spectrogram is drawn, prints "READY x y
 // width height" (the window's place on the screen) so scripts/screenshot.sh can take its picture.
+#include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
@@ -8,17 +9,13 @@
 #include <QTimer>
 #include <cstdio>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s FOLDER [NAME]\n", argv[0]);
         return 64;
     }
-    av_log_set_level(AV_LOG_QUIET);
+    const DecoderSetup decoder(DecoderLog::Silent);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QString name = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 

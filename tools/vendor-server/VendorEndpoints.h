@@ -19,14 +19,17 @@ struct OfferedRelease {
     std::string FeedbackAnswer = "OK";
 };
 
-// The fields of an application/x-www-form-urlencoded body in their order,
-// "+" and %XX decoded.
-FormFields ParseFormBody(const std::string& body);
-
 // The two answer lines of the update endpoint.
 std::string UpdateAnswer(const OfferedRelease& release);
 
 // Routes "/php/check2.php" and "/php/feedback.php" on `server`; `scheme`
 // ("http" or "https") is stored with each request.
+//
+// Before anything of a body is read, a request must be a POST to one of the
+// two paths with a Content-Length of at most MaxFormBodyBytes(), no transfer
+// or content coding, and a form content type: else 404, 405, 411, 413 or
+// 415. A form is stored only when RefusalReason finds nothing (else 400), and
+// answered only once it is stored (else 500). A refusal's body is
+// "ERROR" ("Not Found" for a 404), which the program takes as a failure.
 void InstallVendorEndpoints(httplib::Server& server, const std::string& scheme,
                             const OfferedRelease& release, RequestStore& store);

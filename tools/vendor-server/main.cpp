@@ -1,5 +1,6 @@
 // korvane-vendor-server: the vendor web server's two endpoints for Korvane,
 // the update check and the feedback form, over http and optionally https.
+#include "GuardedServer.h"
 #include "RequestStore.h"
 #include "VendorEndpoints.h"
 
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <csignal>
+#include <functional>
 #include <httplib.h>
 #include <iostream>
 #include <memory>
@@ -20,6 +22,7 @@ namespace {
 struct Listener {
     std::string scheme;
     std::unique_ptr<httplib::Server> server;
+    std::function<void()> widenBacklog;
     std::thread thread;
 };
 
@@ -27,26 +30,34 @@ std::string HostForUrl(const std::string& address) {
     return address.find(':') != std::string::npos ? "[" + address + "]" : address;
 }
 
-// Binds `server` to `port` (0: any free port) and reports the address on
+// Binds the listener to `port` (0: any free port) and reports the address on
 // stdout, one line, so a caller can learn the port.
-int Bind(httplib::Server& server, const std::string& scheme, const std::string& address, int port) {
+int Bind(Listener& listener, const std::string& address, int port) {
+    httplib::Server& server = *listener.server;
+    const std::string& scheme = listener.scheme;
     const int bound = port == 0 ? server.bind_to_any_port(address)
                                 : (server.bind_to_port(address, port) ? port : -1);
     if (bound < 0) {
         throw std::runtime_error("cannot listen on " + address + " port " + std::to_string(port));
     }
+    listener.widenBacklog();
     std::cout << "listening " << scheme << "://" << HostForUrl(address) << ':' << bound
               << std::endl;
     return bound;
 }
 
-int ParsePort(const QString& text, const char* option) {
+int ParseNumber(const QString& text, const char* option, int lowest, int highest) {
     bool ok = false;
-    const int port = text.toInt(&ok);
-    if (!ok || port < 0 || port > 65535) {
-        throw std::invalid_argument(std::string("--") + option + " needs a port from 0 to 65535");
+    const int number = text.toInt(&ok);
+    if (!ok || number < lowest || number > highest) {
+        throw std::invalid_argument(std::string("--") + option + " needs a number from " +
+                                    std::to_string(lowest) + " to " + std::to_string(highest));
     }
-    return port;
+    return number;
+}
+
+int ParsePort(const QString& text, const char* option) {
+    return ParseNumber(text, option, 0, 65535);
 }
 
 } // namespace
@@ -88,8 +99,21 @@ int main(int argc, char** argv) {
         QStringLiteral("feedback-answer"),
         QStringLiteral("Body that confirms a stored feedback (default OK)."),
         QStringLiteral("TEXT"), QStringLiteral("OK"));
+    const QCommandLineOption workersOption(QStringLiteral("workers"),
+                                           QStringLiteral("Requests served at once (default 16)."),
+                                           QStringLiteral("N"), QStringLiteral("16"));
+    const QCommandLineOption queueOption(
+        QStringLiteral("queue"),
+        QStringLiteral("Connections waiting for a worker before others are refused with 503 "
+                       "(default 64)."),
+        QStringLiteral("N"), QStringLiteral("64"));
+    const QCommandLineOption deadlineOption(
+        QStringLiteral("deadline-ms"),
+        QStringLiteral("Time one connection may take from accept to answer (default 10000)."),
+        QStringLiteral("MS"), QStringLiteral("10000"));
     parser.addOptions({httpOption, httpsOption, certOption, keyOption, versionOption, urlOption,
-                       dbOption, listenOption, errorOption, feedbackAnswerOption});
+                       dbOption, listenOption, errorOption, feedbackAnswerOption, workersOption,
+                       queueOption, deadlineOption});
     parser.process(app);
 
     try {
@@ -109,6 +133,13 @@ int main(int argc, char** argv) {
         release.Url = parser.value(urlOption).toStdString();
         release.AnswerError = parser.isSet(errorOption);
         release.FeedbackAnswer = parser.value(feedbackAnswerOption).toStdString();
+        ConnectionLimits limits;
+        limits.Workers = ParseNumber(parser.value(workersOption), "workers", 1, 1024);
+        limits.QueueLength = ParseNumber(parser.value(queueOption), "queue", 0, 65536);
+        limits.RequestDeadline = std::chrono::milliseconds(
+            ParseNumber(parser.value(deadlineOption), "deadline-ms", 100, 600000));
+        // Headers beyond what any client of ours sends, and the largest form.
+        limits.MaxRequestBytes = 16 * 1024 + MaxFormBodyBytes();
         RequestStore store(parser.value(dbOption).toStdString());
         const std::string address = parser.value(listenOption).toStdString();
 
@@ -120,24 +151,27 @@ int main(int argc, char** argv) {
         pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
         std::vector<Listener> listeners;
-        listeners.push_back({"http", std::make_unique<httplib::Server>(), {}});
+        auto plain = std::make_unique<GuardedServer>(limits);
+        GuardedServer* plainServer = plain.get();
+        listeners.push_back(
+            {"http", std::move(plain), [plainServer] { plainServer->widenBacklog(); }, {}});
         const int httpPort = ParsePort(parser.value(httpOption), "http");
         int httpsPort = 0;
         if (https) {
             httpsPort = ParsePort(parser.value(httpsOption), "https");
-            auto secure = std::make_unique<httplib::SSLServer>(
+            auto secure = std::make_unique<GuardedSslServer>(
                 parser.value(certOption).toLocal8Bit().constData(),
-                parser.value(keyOption).toLocal8Bit().constData());
+                parser.value(keyOption).toLocal8Bit().constData(), limits);
             if (!secure->is_valid()) {
                 throw std::invalid_argument("cannot use the certificate or key for https");
             }
-            listeners.push_back({"https", std::move(secure), {}});
+            GuardedSslServer* secureServer = secure.get();
+            listeners.push_back(
+                {"https", std::move(secure), [secureServer] { secureServer->widenBacklog(); }, {}});
         }
         for (Listener& listener : listeners) {
-            listener.server->set_payload_max_length(1024 * 1024);
             InstallVendorEndpoints(*listener.server, listener.scheme, release, store);
-            Bind(*listener.server, listener.scheme, address,
-                 listener.scheme == "http" ? httpPort : httpsPort);
+            Bind(listener, address, listener.scheme == "http" ? httpPort : httpsPort);
         }
         for (Listener& listener : listeners) {
             listener.thread = std::thread([&listener] {

@@ -1,0 +1,24 @@
+#pragma once
+
+// What FFmpeg may say on standard error.
+enum class DecoderLog {
+    Silent,        // nothing: damaged files are reported in their results
+    FFmpegDefault, // FFmpeg's own level (warnings and errors)
+};
+
+// The decoder's process-wide settings, made once in main() before any file is
+// opened and kept until main() returns: the cap on any single allocation
+// inside FFmpeg, FFmpeg's log level, and the decoding layer opened as
+// BASS_Init opens it. Without one, BASS_Init fails with BASS_ERROR_INIT.
+// On destruction it frees every stream still open.
+class DecoderSetup {
+public:
+    // Throws std::logic_error when another one exists.
+    explicit DecoderSetup(DecoderLog log = DecoderLog::Silent);
+    ~DecoderSetup();
+    DecoderSetup(const DecoderSetup&) = delete;
+    DecoderSetup& operator=(const DecoderSetup&) = delete;
+
+    // Whether one exists now.
+    static bool active();
+};

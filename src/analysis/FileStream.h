@@ -1,0 +1,14 @@
+#pragma once
+
+#include "analysis/BASS.h"
+
+#include <QString>
+#include <stop_token>
+
+// Beside the library's own calls: opens `path` as
+// BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE | BASS_UNICODE)
+// does, with a stop token of the caller's work. Once a stop is requested the
+// stream's reads fail and its demuxer is interrupted, so an open under way
+// fails and BASS_ChannelGetData ends (BASS_DATA_ERROR) at the next read of
+// the file, however much of it is left. Free it with BASS_StreamFree.
+HSTREAM CreateFileStream(const QString& path, std::stop_token stop);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "analysis/AudioAnalyzer.h"
+
+#include <QString>
+#include <functional>
+
+class ResultCache;
+
+// The analysis of one file through the results cache: an unchanged file's
+// stored result, else `analyze` and, when the file stayed the same while it
+// ran, the result stored for next time. A null cache analyses every file.
+// What `analyze` raises passes through and nothing is stored.
+TAudioQualityResult
+AnalyzeThroughCache(ResultCache* cache, const QString& path,
+                    const std::function<TAudioQualityResult(const QString&)>& analyze);
