@@ -1,7 +1,6 @@
 #include "app/ResultRow.h"
 
-#include <cfenv>
-#include <cmath>
+#include "analysis/CutoffText.h"
 
 QString RowImageName(int imageIndex) {
     switch (imageIndex) {
@@ -32,18 +31,6 @@ int VerdictImage(TQualityVerdict verdict) {
         return riCross;
     }
     return riCross;
-}
-
-QString CutoffText(float cutoffHz) {
-    if (!std::isfinite(cutoffHz))
-        return QStringLiteral("0");
-    // nearbyint follows the rounding mode, which is to-nearest-even unless
-    // someone changed it; say so explicitly rather than rely on it.
-    const int previous = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(double(cutoffHz));
-    std::fesetround(previous);
-    return QString::number(qint64(rounded));
 }
 
 TResultRowTexts RowTextsFor(const TAudioQualityResult& result) {

@@ -30,8 +30,5 @@ struct TResultRowTexts {
 TResultRowTexts RowTextsFor(const TAudioQualityResult& result);
 TResultRowTexts RaisedRowTexts();
 
-// The cutoff in whole hertz, an exact half going to the even neighbour.
-QString CutoffText(float cutoffHz);
-
 // A bitrate text that says the file has nothing to draw ("0" or "-").
 bool IsNothingToDrawBitrate(const QString& bitrateText);

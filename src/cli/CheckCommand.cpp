@@ -2,73 +2,32 @@
 
 #include "analysis/AnalysisVersion.h"
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/OrderedAnalysis.h"
 #include "cli/CliSupport.h"
 #include "cli/PathList.h"
 #include "cli/ResultWriter.h"
 #include "common/FileCollection.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "results/ResultLines.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace {
 
-// Analyses `paths` on `jobs` threads and hands the results to `deliver` in the
-// order of `paths`, each as soon as it and all before it are known.
-template <typename Deliver>
-void AnalyseInOrder(const QStringList& paths, int jobs, ResultCache* cache, Deliver deliver) {
-    const std::size_t count = std::size_t(paths.size());
-    std::vector<TAudioQualityResult> results(count);
-    std::vector<char> ready(count, 0);
-    std::mutex mutex;
-    std::condition_variable readyChanged;
-    std::atomic<std::size_t> next{0};
-
-    auto worker = [&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-            TAudioQualityResult result;
-            try {
-                result = AnalyzeThroughCache(cache, paths[qsizetype(i)], [](const QString& path) {
-                    return AnalyzeAudioQuality(path);
-                });
-            } catch (const std::exception& e) {
-                result = TAudioQualityResult{};
-                result.Verdict = qvError;
-                result.Reason =
-                    QStringLiteral("Analysis failed: %1").arg(QString::fromLocal8Bit(e.what()));
-            }
-            {
-                std::lock_guard lock(mutex);
-                results[i] = std::move(result);
-                ready[i] = 1;
-            }
-            readyChanged.notify_all();
-        }
-    };
-
-    std::vector<std::jthread> threads;
-    const int threadCount = std::max(1, std::min<int>(jobs, int(count)));
-    for (int t = 0; t < threadCount; ++t)
-        threads.emplace_back(worker);
-
-    for (std::size_t i = 0; i < count; ++i) {
-        TAudioQualityResult result;
-        {
-            std::unique_lock lock(mutex);
-            readyChanged.wait(lock, [&] { return ready[i] != 0; });
-            result = std::move(results[i]);
-        }
-        deliver(paths[qsizetype(i)], result);
-    }
+// One file, through the results of earlier runs when there is a cache.
+FileReport CheckFile(ResultCache* cache, const QString& path, std::stop_token stop) {
+    FileReport report;
+    report.Path = path;
+    report.Quality = AnalyzeThroughCache(
+        cache, path, [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); },
+        stop);
+    return report;
 }
 
 } // namespace
@@ -195,11 +154,17 @@ int RunCheckCommand(const QStringList& arguments) {
                                               });
         printWarnings();
     }
-    AnalyseInOrder(
-        paths, jobs, cache.get(), [&](const QString& path, const TAudioQualityResult& result) {
+    // Rows are written by the analysis threads, one at a time, in the order of `paths`.
+    OrderedAnalysis analysis(
+        paths, jobs,
+        [cache = cache.get()](const QString& path, std::stop_token stop) {
+            return CheckFile(cache, path, std::move(stop));
+        },
+        [&](qsizetype, FileReport report) {
+            const TAudioQualityResult result = ResultOrFailure(report);
             printWarnings();
             progress.clear();
-            writer.writeRow(path, result);
+            writer.writeRow(report.Path, result);
             anyError |= result.Verdict == qvError;
             anySuspicious |= result.IsSuspicious;
             ++done;
@@ -207,6 +172,7 @@ int RunCheckCommand(const QStringList& arguments) {
                 progress.show(
                     QStringLiteral("Analysing %1 of %2 files").arg(done + 1).arg(paths.size()));
         });
+    analysis.wait();
     printWarnings();
     progress.clear();
 

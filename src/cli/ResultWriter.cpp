@@ -1,5 +1,6 @@
 #include "cli/ResultWriter.h"
 
+#include "analysis/CutoffText.h"
 #include "cli/TerminalText.h"
 #include "results/ResultLines.h"
 
@@ -19,10 +20,6 @@ ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const QStringLis
     for (const QString& path : paths)
         m_pathWidth = std::max(m_pathWidth,
                                int(std::min<qsizetype>(TerminalText(path).size(), kMaxPathWidth)));
-}
-
-QString ResultWriter::cutoffText(float cutoffHz) {
-    return QString::number(std::llrint(double(cutoffHz)));
 }
 
 void ResultWriter::write(const QString& line) {
@@ -67,7 +64,7 @@ void ResultWriter::writeRow(const QString& path, const TAudioQualityResult& r) {
     switch (m_format) {
     case OutputFormat::Table:
         write(tableLine(path, QString::number(r.BitrateKbps), QString::number(r.SampleRate),
-                        cutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason));
+                        CutoffText(r.CutoffHz), VerdictWord(r.Verdict), r.Reason));
         break;
     case OutputFormat::Csv:
         write(CsvLine(path, r));

@@ -18,9 +18,6 @@ public:
     void writeHeader();
     void writeRow(const QString& path, const TAudioQualityResult& result);
 
-    // Cutoff as the result list shows it: nearest integer, ties to even.
-    static QString cutoffText(float cutoffHz);
-
 private:
     void write(const QString& line);
     QString tableLine(const QString& path, const QString& bitrate, const QString& sampleRate,

@@ -1,0 +1,25 @@
+#include "analysis/FileReport.h"
+
+FileReport AnalyzeFile(const QString& path, std::stop_token stop) {
+    FileReport report;
+    report.Path = path;
+    report.Quality = AnalyzeAudioQuality(path, std::move(stop));
+    return report;
+}
+
+TAudioQualityResult ResultOrFailure(const FileReport& report) {
+    if (!report.Raised)
+        return report.Quality;
+    TAudioQualityResult failed;
+    failed.Verdict = qvError;
+    failed.Reason = QStringLiteral("Analysis failed: %1").arg(report.RaisedReason);
+    return failed;
+}
+
+FileReport RaisedReport(const QString& path, const QString& reason) {
+    FileReport report;
+    report.Path = path;
+    report.Raised = true;
+    report.RaisedReason = reason;
+    return report;
+}
