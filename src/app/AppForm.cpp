@@ -1,5 +1,6 @@
 #include "app/AppForm.h"
 
+#include "analysis/AnalysisVersion.h"
 #include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
 #include "app/AddFilesFilter.h"
@@ -10,6 +11,8 @@
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
 #include "platform/DataFolder.h"
+#include "results/CachedAnalysis.h"
+#include "results/ResultCache.h"
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
@@ -37,7 +40,12 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     TAppFormEnvironment environment;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
     environment.UserDataFolder = ::UserDataFolder();
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Cache =
+        std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
+    environment.Analyze = [cache = environment.Cache](const QString& path) {
+        return AnalyzeThroughCache(cache.get(), path,
+                                   [](const QString& file) { return AnalyzeAudioQuality(file); });
+    };
     environment.AnalysisThreads = AnalysisAhead::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;
     environment.OpenUrl = ::OpenUrl;
@@ -125,6 +133,11 @@ void TAppForm::createMenus() {
     AddFolder1 = item(FileMenu, QStringLiteral("AddFolder1"), QStringLiteral("Add Folder..."),
                       QStringLiteral("folder_add"));
     FileMenu->addSeparator();
+    ExportResults1 =
+        item(FileMenu, QStringLiteral("ExportResults1"), QStringLiteral("Export Results..."), {});
+    ForgetStoredResults1 = item(FileMenu, QStringLiteral("ForgetStoredResults1"),
+                                QStringLiteral("Forget Stored Results"), {});
+    FileMenu->addSeparator();
     Exit1 = item(FileMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QStringLiteral("exit"));
 
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
@@ -151,6 +164,9 @@ void TAppForm::createMenus() {
     connect(Clear1, &QAction::triggered, this, [this] { Clear1Click(); });
     connect(AddFiles1, &QAction::triggered, this, [this] { AddFiles1Click(); });
     connect(AddFolder1, &QAction::triggered, this, [this] { AddFolder1Click(); });
+    connect(ExportResults1, &QAction::triggered, this, [this] { ExportResults1Click(); });
+    connect(ForgetStoredResults1, &QAction::triggered, this,
+            [this] { ForgetStoredResults1Click(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
     connect(Help2, &QAction::triggered, this, [this] { Help2Click(); });
     connect(UpdateNotifications1, &QAction::triggered, this,
@@ -232,6 +248,7 @@ void TAppForm::createCentralArea() {
     });
     connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] { ListView1DblClick(); });
     ListView1->onKeyDown = [this](QKeyEvent* event) { ListView1KeyDown(event); };
+    ListView1->onCopy = [this] { CopySelectedRows(); };
 
     PaintBox1 = new TSpectrumPanel(SpectrogramBMP, central);
     PopupMenu1 = new QMenu(PaintBox1);

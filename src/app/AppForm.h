@@ -23,6 +23,7 @@ class QTableWidgetItem;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class ResultCache;
 class TResultList;
 class TSpectrumPanel;
 class UpdateCheckController;
@@ -32,6 +33,9 @@ struct TAppFormEnvironment {
     QString ExecutablePath; // its version block and its folder (data folder)
     QString UserDataFolder; // where the data folder goes when the above is not writable
     AnalyzerFunction Analyze;
+    // The results kept between runs that Analyze goes through, for File >
+    // Forget Stored Results; null when there are none.
+    std::shared_ptr<ResultCache> Cache;
     int AnalysisThreads = 1;
     std::function<void(const QString&, QImage&)> RenderSpectrogram;
     UrlOpenerFunction OpenUrl;
@@ -47,8 +51,8 @@ struct TAppFormEnvironment {
     // Empty: the script runs detached and the application quits.
     std::function<void(const QString& script, const QString& workingFolder)> Restart;
 
-    // The running program's: this executable, the real analysis on all cores,
-    // the desktop's dialogs and URL handler.
+    // The running program's: this executable, the real analysis on all cores
+    // through the user's results cache, the desktop's dialogs and URL handler.
     static TAppFormEnvironment Standard();
 };
 
@@ -66,6 +70,8 @@ public:
     QAction* Clear1 = nullptr;
     QAction* AddFiles1 = nullptr;
     QAction* AddFolder1 = nullptr;
+    QAction* ExportResults1 = nullptr;
+    QAction* ForgetStoredResults1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Help2 = nullptr;
     QAction* UpdateNotifications1 = nullptr;
@@ -121,6 +127,9 @@ public:
     // Appends rows for `paths` in order, analysing ahead on several threads;
     // false when the load was stopped.
     bool EkleAll(const QStringList& paths);
+    // Loads what the program was started with, in order: folders as Add
+    // Folder loads them, files as Add Files does (whatever their extension).
+    void OpenPaths(const QStringList& paths);
     // Asks a running load to stop; the rows already complete stay.
     void StopLoading();
 
@@ -145,6 +154,12 @@ public:
     // File collection.
     void AddFiles1Click();
     void AddFolder1Click();
+
+    // Results: the whole list to a CSV or JSON lines file, the stored
+    // results forgotten, the selected rows to the clipboard.
+    void ExportResults1Click();
+    void ForgetStoredResults1Click();
+    void CopySelectedRows();
 
     // Row commands.
     void Open1Click();

@@ -1,5 +1,6 @@
 // File collection: the Add Files and Add Folder dialogs, drops from the file
 // manager, and loads that analyse ahead while rows are appended in order.
+#include "analysis/FileReport.h"
 #include "app/AddFilesFilter.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
@@ -11,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScopeGuard>
@@ -83,13 +85,22 @@ void TAppForm::Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype ind
         ListView1->removeRow(row->row());
         return;
     }
+    // The list shows "-" for an analysis that raised; the export reports it
+    // as korvane-cli does.
     TResultRowTexts texts;
+    TAudioQualityResult result;
     try {
-        texts = RowTextsFor(ahead.take(index));
+        result = ahead.take(index);
+        texts = RowTextsFor(result);
+    } catch (const std::exception& error) {
+        texts = RaisedRowTexts();
+        result = ResultOrFailure(RaisedReport(dosyaadi, QString::fromLocal8Bit(error.what())));
     } catch (...) {
         texts = RaisedRowTexts();
+        result = ResultOrFailure(RaisedReport(dosyaadi, QStringLiteral("unknown error")));
     }
     ListView1->fillRow(row, texts);
+    ListView1->setRowResult(row, result);
     m_pendingRow = nullptr;
     // Results that were ready ahead arrive faster than anyone can read; let
     // the window catch up a few dozen times a second rather than per row.
@@ -165,6 +176,31 @@ void TAppForm::KlasorYukle(const QString& klasor) {
     FoundFiles = scanInBackground(klasor);
     const bool completed = !m_stopRequested && EkleAll(FoundFiles);
     setStatusText(completed ? QString() : QStringLiteral("Loading stopped."));
+}
+
+void TAppForm::OpenPaths(const QStringList& paths) {
+    beginLoad();
+    auto end = qScopeGuard([this] { endLoad(); });
+    QStringList files;
+    auto addFiles = [&] {
+        if (files.isEmpty() || m_stopRequested)
+            return;
+        BusyCursorGuard cursor;
+        EkleAll(std::exchange(files, {}));
+    };
+    for (const QString& path : paths) {
+        if (m_stopRequested)
+            return;
+        // Rows show full paths, whatever the working folder was.
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            addFiles();
+            KlasorYukle(info.absoluteFilePath());
+        } else {
+            files << info.absoluteFilePath();
+        }
+    }
+    addFiles();
 }
 
 void TAppForm::AddFiles1Click() {
