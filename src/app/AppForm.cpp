@@ -9,6 +9,7 @@
 #include "app/ResultList.h"
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
+#include "platform/BusyCursor.h"
 #include "platform/DataFolder.h"
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
@@ -37,8 +38,8 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     TAppFormEnvironment environment;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
     environment.UserDataFolder = ::UserDataFolder();
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
-    environment.AnalysisThreads = AnalysisAhead::DefaultThreads();
+    environment.Analyze = AnalyzeFile;
+    environment.AnalysisThreads = OrderedAnalysis::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;
     environment.OpenUrl = ::OpenUrl;
     environment.ShowError = [](QWidget* parent, const QString& text) {
@@ -71,6 +72,9 @@ TAppForm::TAppForm(TAppFormEnvironment environment, QWidget* parent)
 }
 
 TAppForm::~TAppForm() {
+    // Before any widget goes: nothing may still be working for the window.
+    stopWorkers();
+    m_cursor.reset();
     FormDestroy();
 }
 
@@ -349,7 +353,7 @@ void TAppForm::ToolButton7Click() {
 }
 
 void TAppForm::closeEvent(QCloseEvent* event) {
-    // A load in progress unwinds once its wait returns; the rows need no saving.
+    // The work under way ends now; the rows need no saving.
     m_closing = true;
     StopLoading();
     QMainWindow::closeEvent(event);
