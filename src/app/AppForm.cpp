@@ -1,5 +1,6 @@
 #include "app/AppForm.h"
 
+#include "analysis/AnalysisVersion.h"
 #include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
 #include "app/AddFilesFilter.h"
@@ -11,6 +12,8 @@
 #include "app/SpectrumPanel.h"
 #include "platform/BusyCursor.h"
 #include "platform/DataFolder.h"
+#include "results/CachedAnalysis.h"
+#include "results/ResultCache.h"
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
@@ -38,7 +41,16 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     TAppFormEnvironment environment;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
     environment.UserDataFolder = ::UserDataFolder();
-    environment.Analyze = AnalyzeFile;
+    environment.Cache =
+        std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
+    environment.Analyze = [cache = environment.Cache](const QString& path, std::stop_token stop) {
+        FileReport report;
+        report.Path = path;
+        report.Quality = AnalyzeThroughCache(
+            cache.get(), path,
+            [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); }, stop);
+        return report;
+    };
     environment.AnalysisThreads = OrderedAnalysis::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;
     environment.OpenUrl = ::OpenUrl;
@@ -129,6 +141,11 @@ void TAppForm::createMenus() {
     AddFolder1 = item(FileMenu, QStringLiteral("AddFolder1"), QStringLiteral("Add Folder..."),
                       QStringLiteral("folder_add"));
     FileMenu->addSeparator();
+    ExportResults1 =
+        item(FileMenu, QStringLiteral("ExportResults1"), QStringLiteral("Export Results..."), {});
+    ForgetStoredResults1 = item(FileMenu, QStringLiteral("ForgetStoredResults1"),
+                                QStringLiteral("Forget Stored Results"), {});
+    FileMenu->addSeparator();
     Exit1 = item(FileMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QStringLiteral("exit"));
 
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
@@ -155,6 +172,9 @@ void TAppForm::createMenus() {
     connect(Clear1, &QAction::triggered, this, [this] { Clear1Click(); });
     connect(AddFiles1, &QAction::triggered, this, [this] { AddFiles1Click(); });
     connect(AddFolder1, &QAction::triggered, this, [this] { AddFolder1Click(); });
+    connect(ExportResults1, &QAction::triggered, this, [this] { ExportResults1Click(); });
+    connect(ForgetStoredResults1, &QAction::triggered, this,
+            [this] { ForgetStoredResults1Click(); });
     connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
     connect(Help2, &QAction::triggered, this, [this] { Help2Click(); });
     connect(UpdateNotifications1, &QAction::triggered, this,
@@ -236,6 +256,7 @@ void TAppForm::createCentralArea() {
     });
     connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] { ListView1DblClick(); });
     ListView1->onKeyDown = [this](QKeyEvent* event) { ListView1KeyDown(event); };
+    ListView1->onCopy = [this] { CopySelectedRows(); };
 
     PaintBox1 = new TSpectrumPanel(SpectrogramBMP, central);
     PopupMenu1 = new QMenu(PaintBox1);

@@ -26,6 +26,7 @@ class QTableWidgetItem;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class ResultCache;
 class TResultList;
 class TSpectrumPanel;
 class UpdateCheckController;
@@ -35,6 +36,9 @@ struct TAppFormEnvironment {
     QString ExecutablePath;     // its version block and its folder (data folder)
     QString UserDataFolder;     // where the data folder goes when the above is not writable
     FileReportFunction Analyze; // one file's analysis, on an analysis thread
+    // The results kept between runs that Analyze goes through, for File >
+    // Forget Stored Results; null when there are none.
+    std::shared_ptr<ResultCache> Cache;
     int AnalysisThreads = 1;
     std::function<void(const QString&, QImage&)> RenderSpectrogram;
     UrlOpenerFunction OpenUrl;
@@ -50,8 +54,8 @@ struct TAppFormEnvironment {
     // Empty: the script runs detached and the application quits.
     std::function<void(const QString& script, const QString& workingFolder)> Restart;
 
-    // The running program's: this executable, the real analysis on all cores,
-    // the desktop's dialogs and URL handler.
+    // The running program's: this executable, the real analysis on all cores
+    // through the user's results cache, the desktop's dialogs and URL handler.
     static TAppFormEnvironment Standard();
 };
 
@@ -69,6 +73,8 @@ public:
     QAction* Clear1 = nullptr;
     QAction* AddFiles1 = nullptr;
     QAction* AddFolder1 = nullptr;
+    QAction* ExportResults1 = nullptr;
+    QAction* ForgetStoredResults1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Help2 = nullptr;
     QAction* UpdateNotifications1 = nullptr;
@@ -129,6 +135,9 @@ public:
     void KlasorYukle(const QString& klasor);
     // Appends rows for `paths` in order, analysing ahead on several threads.
     void EkleAll(const QStringList& paths);
+    // Loads what the program was started with, in order: folders as Add
+    // Folder loads them, files as Add Files does (whatever their extension).
+    void OpenPaths(const QStringList& paths);
     // Ends a load under way at once: the scan and the analyses stop at their
     // next read, the rows already complete stay, and no step still queued runs.
     void StopLoading();
@@ -154,6 +163,12 @@ public:
     // File collection.
     void AddFiles1Click();
     void AddFolder1Click();
+
+    // Results: the whole list to a CSV or JSON lines file, the stored
+    // results forgotten, the selected rows to the clipboard.
+    void ExportResults1Click();
+    void ForgetStoredResults1Click();
+    void CopySelectedRows();
 
     // Row commands.
     void Open1Click();

@@ -1,6 +1,7 @@
 // File collection: the Add Files and Add Folder dialogs, drops from the file
 // manager, and loads that scan and analyse beside the window while rows are
 // appended in order.
+#include "analysis/FileReport.h"
 #include "app/AddFilesFilter.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QShortcut>
@@ -108,10 +110,14 @@ void TAppForm::analyseStep(const QStringList& paths) {
 void TAppForm::reportArrived(quint64 step, qsizetype index, FileReport report) {
     if (step != m_step || !m_analysis)
         return; // from a step that was stopped
-    // The row is gone when the user deleted it while it waited.
-    if (m_pendingRow)
+    // The row is gone when the user deleted it while it waited. The list
+    // shows "-" for an analysis that raised; the export reports it as
+    // korvane-cli does.
+    if (m_pendingRow) {
         ListView1->fillRow(m_pendingRow,
                            report.Raised ? RaisedRowTexts() : RowTextsFor(report.Quality));
+        ListView1->setRowResult(m_pendingRow, ResultOrFailure(report));
+    }
     m_pendingRow = nullptr;
     m_progress->setValue(int(index + 1));
     if (index + 1 < m_stepFiles.size()) {
@@ -175,6 +181,25 @@ void TAppForm::Ekle(const QString& dosyaadi) {
 
 void TAppForm::KlasorYukle(const QString& klasor) {
     queueStep(LoadStep{{}, klasor, true});
+}
+
+void TAppForm::OpenPaths(const QStringList& paths) {
+    QStringList files;
+    auto addFiles = [&] {
+        if (!files.isEmpty())
+            queueStep(LoadStep{std::exchange(files, {}), {}, true});
+    };
+    for (const QString& path : paths) {
+        // Rows show full paths, whatever the working folder was.
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            addFiles();
+            KlasorYukle(info.absoluteFilePath());
+        } else {
+            files << info.absoluteFilePath();
+        }
+    }
+    addFiles();
 }
 
 void TAppForm::AddFiles1Click() {

@@ -58,8 +58,27 @@ QString SavePngDialog(QWidget* parent) {
     return dialog.selectedFiles().first();
 }
 
+TFileDialogs::ResultsFile SaveResultsDialog(QWidget* parent) {
+    const QString csv = QStringLiteral("CSV (*.csv)");
+    const QString jsonLines = QStringLiteral("JSON lines (*.jsonl)");
+    QFileDialog dialog(parent, QStringLiteral("Export Results"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({csv, jsonLines});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(filter == jsonLines ? QStringLiteral("jsonl")
+                                                    : QStringLiteral("csv"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return {dialog.selectedFiles().first(), dialog.selectedNameFilter() == jsonLines
+                                                ? ResultLineFormat::JsonLines
+                                                : ResultLineFormat::Csv};
+}
+
 } // namespace
 
 TFileDialogs TFileDialogs::Standard() {
-    return TFileDialogs{OpenFilesDialog, PickFoldersDialog, SavePngDialog};
+    return TFileDialogs{OpenFilesDialog, PickFoldersDialog, SavePngDialog, SaveResultsDialog};
 }

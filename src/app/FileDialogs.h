@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results/ResultLines.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -15,6 +17,13 @@ struct TFileDialogs {
     std::function<QStringList(QWidget* parent, const QString& startFolder)> PickFolders;
     // Save...: a PNG file name (overwriting asked for).
     std::function<QString(QWidget* parent)> SavePng;
+    // Export Results...: a file name and the format of the file type chosen
+    // in the dialog (overwriting asked for); an empty name when cancelled.
+    struct ResultsFile {
+        QString FileName;
+        ResultLineFormat Format = ResultLineFormat::Csv;
+    };
+    std::function<ResultsFile(QWidget* parent)> SaveResults;
 
     static TFileDialogs Standard();
 };

@@ -144,5 +144,43 @@ void TResultList::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // The list's own copy takes the current cell only; whole rows are wanted.
+    if (event->matches(QKeySequence::Copy) && onCopy) {
+        onCopy();
+        event->accept();
+        return;
+    }
     QTableWidget::keyPressEvent(event);
+}
+
+void TResultList::setRowResult(QTableWidgetItem* caption, const TAudioQualityResult& result) {
+    caption->setData(ResultRole, QVariant::fromValue(result));
+}
+
+std::optional<TAudioQualityResult> TResultList::rowResult(int row) const {
+    const QTableWidgetItem* caption = item(row, colFilename);
+    if (!caption)
+        return std::nullopt;
+    const QVariant value = caption->data(ResultRole);
+    if (!value.canConvert<TAudioQualityResult>())
+        return std::nullopt;
+    return value.value<TAudioQualityResult>();
+}
+
+QString TResultList::selectedRowsAsText() const {
+    QString text;
+    for (int row : selectedRowNumbers()) {
+        QStringList cells;
+        for (int column = 0; column < colCount; ++column) {
+            const QTableWidgetItem* cell = item(row, column);
+            QString value = cell ? cell->text() : QString();
+            for (QChar& c : value) {
+                if (c == u'\t' || c == u'\n' || c == u'\r')
+                    c = u' ';
+            }
+            cells << value;
+        }
+        text += cells.join(u'\t') + u'\n';
+    }
+    return text;
 }

@@ -4,6 +4,7 @@
 
 #include <QTableWidget>
 #include <functional>
+#include <optional>
 
 // The result list: one row per analysed file, report style with grid lines,
 // whole-row and multiple selection, no editing and no sorting.
@@ -22,6 +23,8 @@ public:
     // The image index a cell shows is kept under this role (the row icon on
     // column 0, the verdict's on column 4).
     static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    // The analysis result behind a filled row, on its caption item.
+    static constexpr int ResultRole = Qt::UserRole + 2;
 
     explicit TResultList(QWidget* parent = nullptr);
 
@@ -29,6 +32,15 @@ public:
     QTableWidgetItem* appendPendingRow(const QString& path);
     // Fills the five sub-items of the row whose caption item is `caption`.
     void fillRow(QTableWidgetItem* caption, const TResultRowTexts& texts);
+
+    // Keeps the result behind the row of `caption` for the export.
+    void setRowResult(QTableWidgetItem* caption, const TAudioQualityResult& result);
+    // The result behind `row`; nothing while the row waits for its analysis.
+    std::optional<TAudioQualityResult> rowResult(int row) const;
+    // The selected rows as the list shows them: one line per row, the six
+    // columns separated by tabs (tabs and line breaks inside a text become
+    // blanks), for pasting into a spreadsheet.
+    QString selectedRowsAsText() const;
 
     // The first selected row in list order, or -1.
     int chosenRow() const;
@@ -38,6 +50,8 @@ public:
 
     // Key presses the list itself does not act on are reported here.
     std::function<void(QKeyEvent*)> onKeyDown;
+    // Ctrl+C (the platform's copy keys) in the list.
+    std::function<void()> onCopy;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -5,6 +5,8 @@
 #include "platform/NamedInstanceLock.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     // Held for the life of the process; a second instance is welcome.
@@ -16,7 +18,15 @@ int main(int argc, char** argv) {
     // would only fill the terminal.
     const DecoderSetup decoder(DecoderLog::Silent);
 
+    // What a file manager's "Open With" hands over (Qt's own options are
+    // gone from argv by now).
+    QStringList paths;
+    for (int i = 1; i < argc; ++i)
+        paths << QFile::decodeName(argv[i]);
+
     TAppForm form(TAppFormEnvironment::Standard());
     form.show();
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, &form, [&form, paths] { form.OpenPaths(paths); });
     return application.exec();
 }

@@ -9,6 +9,7 @@
 #include "common/FileCollection.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "results/ResultLines.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -24,7 +25,8 @@ FileReport CheckFile(ResultCache* cache, const QString& path, std::stop_token st
     FileReport report;
     report.Path = path;
     report.Quality = AnalyzeThroughCache(
-        cache, path, [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); });
+        cache, path, [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); },
+        stop);
     return report;
 }
 

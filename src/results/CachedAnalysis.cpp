@@ -4,7 +4,8 @@
 
 TAudioQualityResult
 AnalyzeThroughCache(ResultCache* cache, const QString& path,
-                    const std::function<TAudioQualityResult(const QString&)>& analyze) {
+                    const std::function<TAudioQualityResult(const QString&)>& analyze,
+                    std::stop_token stop) {
     if (!cache)
         return analyze(path);
     const std::optional<FileStamp> before = StampOf(path);
@@ -15,7 +16,7 @@ AnalyzeThroughCache(ResultCache* cache, const QString& path,
     TAudioQualityResult result = analyze(path);
     // Stamped before and after: a file that was being written meanwhile is
     // analysed again next time rather than kept with a half-written answer.
-    if (before && StampOf(path) == before)
+    if (before && !stop.stop_requested() && StampOf(path) == before)
         cache->store(*before, result);
     return result;
 }

@@ -72,6 +72,7 @@ AppFormTest::AppFormTest() {
         return foldersToPick;
     };
     environment.Dialogs.SavePng = [this](QWidget*) { return pngToSave; };
+    environment.Dialogs.SaveResults = [this](QWidget*) { return resultsToSave; };
     environment.Restart = [this](const QString& script, const QString& workingFolder) {
         restarts.append({script, workingFolder});
     };

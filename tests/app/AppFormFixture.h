@@ -32,6 +32,7 @@ protected:
     QStringList filesToPick;
     QStringList foldersToPick;
     QString pngToSave;
+    TFileDialogs::ResultsFile resultsToSave;
     QStringList lastNameFilters;
     QString lastStartFolder;
 

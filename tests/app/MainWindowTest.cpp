@@ -108,6 +108,9 @@ TEST_F(AppFormTest, MenusAsTheTablesGiveThem) {
                                     {"AddFiles1", "Add Files...", true, ""},
                                     {"AddFolder1", "Add Folder...", true, ""},
                                     {"", "", false, ""},
+                                    {"ExportResults1", "Export Results...", false, ""},
+                                    {"ForgetStoredResults1", "Forget Stored Results", false, ""},
+                                    {"", "", false, ""},
                                     {"Exit1", "Exit", true, ""},
                                 });
     ExpectMenu(window.HelpMenu, {
@@ -211,8 +214,10 @@ TEST_F(AppFormTest, ExitClosesTheWindow) {
 }
 
 TEST(KorvaneProgram, ASecondInstanceStartsAndRunsToo) {
+    QTemporaryDir cacheHome; // not the user's results
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
     QProcess first;
     QProcess second;
     for (QProcess* process : {&first, &second}) {

@@ -164,6 +164,14 @@ TEST_F(ResultCacheTest, AnalysesOnAMissAndAgainWhenTheFileChangesInPlace) {
     EXPECT_THROW(AnalyzeThroughCache(cache.get(), other, raising), std::runtime_error);
     EXPECT_EQ(cache->size(), 1);
 
+    // A result made after a stop was asked for may be cut short: not kept.
+    const QString stopped = WriteBytes(dir.filePath(QStringLiteral("stopped.flac")), "s");
+    std::stop_source stopSource;
+    stopSource.request_stop();
+    AnalyzeThroughCache(cache.get(), stopped, analyze, stopSource.get_token());
+    EXPECT_EQ(cache->size(), 1);
+    calls -= 1;
+
     // A missing file is simply analysed (its row says what went wrong).
     AnalyzeThroughCache(cache.get(), dir.filePath(QStringLiteral("missing.flac")), analyze);
     AnalyzeThroughCache(cache.get(), dir.filePath(QStringLiteral("missing.flac")), analyze);

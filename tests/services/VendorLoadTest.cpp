@@ -1,6 +1,7 @@
 // A short load and fault run of the reference vendor server on loopback
-// (make bench runs the long one and prints its figures): honest clients and
-// hostile ones together, then SIGKILL and a restart on the same database.
+// (make bench runs the long one and prints its figures, memory among them;
+// the flood tests bound memory per attack): honest clients and hostile ones
+// together, then SIGKILL and a restart on the same database.
 #include "LoadRun.h"
 
 #include <QTemporaryDir>
@@ -49,5 +50,4 @@ TEST(VendorLoadTest, EveryAcknowledgedRequestIsStoredOnceThroughAttacksAndAKill)
     for (const auto& [kind, tally] : report.Hostile) {
         EXPECT_EQ(tally.Results.count("200"), 0u) << HostileName(kind);
     }
-    EXPECT_LT(report.PeakRssKb - report.BaselineRssKb, 64 * 1024);
 }

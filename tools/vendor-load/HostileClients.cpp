@@ -186,6 +186,10 @@ const char* HostileName(HostileKind kind) {
     return "?";
 }
 
+void PrepareAttacks() {
+    (void)InflatingBody();
+}
+
 AttackOutcome Attack(HostileKind kind, int port, std::size_t offerBytes, std::stop_token stop,
                      unsigned variant) {
     const Clock::time_point start = Clock::now();

@@ -19,6 +19,10 @@ enum class HostileKind {
 
 const char* HostileName(HostileKind kind);
 
+// Builds what the attacks send once, up front (the inflating body takes a
+// while), so that no attack spends the run making its bytes.
+void PrepareAttacks();
+
 // What one attack came to: the status the server answered ("411"), or
 // "closed" / "reset" / "no answer" when it answered nothing.
 struct AttackOutcome {

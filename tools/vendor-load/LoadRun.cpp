@@ -272,6 +272,7 @@ void Watch(const ServerProcess& server, double seconds, long& peakKb) {
 
 LoadReport RunLoad(const LoadPlan& plan) {
     LoadReport report;
+    PrepareAttacks();
     QDir().mkpath(plan.WorkFolder);
     const QString dbFile = QDir(plan.WorkFolder).filePath(QStringLiteral("vendor.sqlite"));
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
