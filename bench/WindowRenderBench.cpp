@@ -5,6 +5,7 @@
 //   korvane-window-render-bench FILE...
 // Prints one line per file, "seconds width", then "peak_kb N".
 #include "analysis/DecoderSetup.h"
+#include "analysis/FileReport.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
@@ -44,12 +45,13 @@ int main(int argc, char** argv) {
     }
     const DecoderSetup decoder(DecoderLog::Silent);
     TAppFormEnvironment environment = TAppFormEnvironment::Standard();
-    environment.Analyze = [](const QString&) {
-        TAudioQualityResult result;
-        result.BitrateKbps = 192;
-        result.SampleRate = 44100;
-        result.CutoffHz = 20000;
-        return result;
+    environment.Analyze = [](const QString& path, std::stop_token) {
+        FileReport report;
+        report.Path = path;
+        report.Quality.BitrateKbps = 192;
+        report.Quality.SampleRate = 44100;
+        report.Quality.CutoffHz = 20000;
+        return report;
     };
     TAppForm form(environment);
     form.resize(1280, 800);
