@@ -76,6 +76,7 @@ fi
 if [ -x "$here/folder-load.sh" ] && [ -x "$build/bin/korvane-folder-load-bench" ]; then
   bash "$here/folder-load.sh" "$build"
 fi
+bash "$here/cache.sh" "$build"
 if [ -x "$build/bin/korvane-vendor-load" ]; then
   echo
   "$build/bin/korvane-vendor-load" --server "$build/bin/korvane-vendor-server" \

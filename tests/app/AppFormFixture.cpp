@@ -13,17 +13,15 @@
 #include <QTest>
 #include <stdexcept>
 
-QualityAndSource ScriptedAnalysis(const QString& path) {
+TAudioQualityResult ScriptedAnalysis(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.contains(u"raise"))
         throw std::runtime_error("scripted failure");
-    QualityAndSource both;
-    TAudioQualityResult& result = both.Quality;
+    TAudioQualityResult result;
     if (name.contains(u"error")) {
         result.Verdict = qvError;
         result.Reason = QStringLiteral("Cannot open file");
-        both.Source = FailedAssessment();
-        return both;
+        return result;
     }
     const QRegularExpressionMatch kbps = QRegularExpression(QStringLiteral("(\\d+)k")).match(name);
     result.BitrateKbps = kbps.hasMatch() ? kbps.captured(1).toInt() : 128;
@@ -32,10 +30,16 @@ QualityAndSource ScriptedAnalysis(const QString& path) {
     result.Verdict = qvPossible;
     result.IsSuspicious = true;
     result.Reason = QStringLiteral("for ") + name;
-    both.Source.Kind = Assessment::Transcoded;
-    both.Source.Source = QStringLiteral("MP3 ~128 kbps");
-    both.Source.Explanation = QStringLiteral("scripted for ") + name;
-    return both;
+    return result;
+}
+
+FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> analyse) {
+    return [analyse = std::move(analyse)](const QString& path, std::stop_token) {
+        FileReport report;
+        report.Path = path;
+        report.Quality = analyse(path);
+        return report;
+    };
 }
 
 AppFormTest::AppFormTest() {
@@ -43,7 +47,7 @@ AppFormTest::AppFormTest() {
     SetLanguageBaseFolderForTesting(exeDir.path());
     environment.ExecutablePath = exeDir.filePath(QStringLiteral("korvane"));
     environment.UserDataFolder = userData.path();
-    environment.Analyze = ScriptedAnalysis;
+    environment.Analyze = Reports(ScriptedAnalysis);
     environment.AnalysisThreads = 2;
     environment.RenderSpectrogram = [this](const QString& file, QImage& bitmap) {
         renderedFiles << file;
@@ -91,6 +95,29 @@ TAppForm& AppFormTest::makeForm(bool show) {
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
     return *form;
+}
+
+bool AppFormTest::waitForLoad() {
+    bool completed = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        form.get(), &TAppForm::loadFinished, [&completed](bool done) { completed = done; });
+    const bool ended = QTest::qWaitFor([this] { return !form->isLoading(); }, 30000);
+    QObject::disconnect(watch);
+    EXPECT_TRUE(ended) << "the load never ended";
+    // A load that ended before the wait began: judge it by what it left.
+    if (ended && !completed)
+        completed = form->statusText() != u"Loading stopped.";
+    return completed;
+}
+
+bool AppFormTest::load(const QStringList& paths) {
+    form->EkleAll(paths);
+    return waitForLoad();
+}
+
+bool AppFormTest::loadFolder(const QString& folder) {
+    form->KlasorYukle(folder);
+    return waitForLoad();
 }
 
 QStringList AppFormTest::rowsAsText() const {

@@ -7,9 +7,13 @@
 #include "services/FormPost.h"
 
 #include <QByteArray>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <ostream>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace vendortest;
 
@@ -227,4 +231,42 @@ TEST(VendorHostileTest, TheLogCannotDriveATerminalOrForgeLines) {
     EXPECT_TRUE(log.contains("\\x1b[2J\\x1b]0;owned\\x07\\x0d\\x0ahttp 127.0.0.1 POST"))
         << log.toStdString();
     EXPECT_EQ(log.count(" 200\n"), 0) << "no forged line of an accepted request";
+}
+
+// The handshake counts against the deadline too: a client that announces a
+// large TLS record and trickles it a byte at a time is let go, as one that
+// trickles a request. Each byte comes well within any wait for the next.
+TEST(VendorHostileTest, ATricklingTlsHandshakeIsCutAtTheDeadline) {
+    VendorServerProcess server(
+        {.Https = true,
+         .ExtraArguments = {QStringLiteral("--deadline-ms"), QStringLiteral("1000"),
+                            QStringLiteral("--workers"), QStringLiteral("1")}});
+    ASSERT_TRUE(server.Running()) << server.StartupLog().toStdString();
+    const int port = server.HttpsUrl(QString()).section(QLatin1Char(':'), -1).toInt();
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A handshake record of 16 KiB, of which one byte comes every 200 ms.
+    ASSERT_EQ(::send(fd, "\x16\x03\x01\x40\x00", 5, MSG_NOSIGNAL), 5);
+    int trickled = 0;
+    bool closed = false;
+    for (; trickled < 40 && !closed; ++trickled) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char byte = 0;
+        closed = ::send(fd, &byte, 1, MSG_NOSIGNAL) != 1 || ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    }
+    ::close(fd);
+    EXPECT_TRUE(closed) << "the server waited out all " << trickled << " bytes";
+    EXPECT_LT(trickled, 30);
+
+    // The one worker is free again for the program.
+    PostOptions options = Patient();
+    options.CaFile = server.CaFile();
+    EXPECT_TRUE(PostForm(server.HttpsUrl(QStringLiteral("/php/check2.php")),
+                         {QStringLiteral("cmd=check")}, options)
+                    .startsWith(QStringLiteral("<version>")));
 }
