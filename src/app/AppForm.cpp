@@ -10,6 +10,7 @@
 #include "app/ResultList.h"
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
+#include "platform/BusyCursor.h"
 #include "platform/DataFolder.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
@@ -42,11 +43,15 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     environment.UserDataFolder = ::UserDataFolder();
     environment.Cache =
         std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
-    environment.Analyze = [cache = environment.Cache](const QString& path) {
-        return AnalyzeThroughCache(cache.get(), path,
-                                   [](const QString& file) { return AnalyzeAudioQuality(file); });
+    environment.Analyze = [cache = environment.Cache](const QString& path, std::stop_token stop) {
+        FileReport report;
+        report.Path = path;
+        report.Quality = AnalyzeThroughCache(
+            cache.get(), path,
+            [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); }, stop);
+        return report;
     };
-    environment.AnalysisThreads = AnalysisAhead::DefaultThreads();
+    environment.AnalysisThreads = OrderedAnalysis::DefaultThreads();
     environment.RenderSpectrogram = ::RenderSpectrogram;
     environment.OpenUrl = ::OpenUrl;
     environment.ShowError = [](QWidget* parent, const QString& text) {
@@ -79,6 +84,9 @@ TAppForm::TAppForm(TAppFormEnvironment environment, QWidget* parent)
 }
 
 TAppForm::~TAppForm() {
+    // Before any widget goes: nothing may still be working for the window.
+    stopWorkers();
+    m_cursor.reset();
     FormDestroy();
 }
 
@@ -366,7 +374,7 @@ void TAppForm::ToolButton7Click() {
 }
 
 void TAppForm::closeEvent(QCloseEvent* event) {
-    // A load in progress unwinds once its wait returns; the rows need no saving.
+    // The work under way ends now; the rows need no saving.
     m_closing = true;
     StopLoading();
     QMainWindow::closeEvent(event);

@@ -1,17 +1,20 @@
 #pragma once
 
-#include "app/AnalysisAhead.h"
+#include "analysis/OrderedAnalysis.h"
 #include "app/FileDialogs.h"
 #include "platform/UrlOpener.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QSettings>
 #include <QStringList>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <thread>
 
+class BusyCursorGuard;
 class QAction;
 class QLabel;
 class QMenu;
@@ -30,9 +33,9 @@ class UpdateCheckController;
 
 // What the main window takes from its surroundings; tests replace parts.
 struct TAppFormEnvironment {
-    QString ExecutablePath; // its version block and its folder (data folder)
-    QString UserDataFolder; // where the data folder goes when the above is not writable
-    AnalyzerFunction Analyze;
+    QString ExecutablePath;     // its version block and its folder (data folder)
+    QString UserDataFolder;     // where the data folder goes when the above is not writable
+    FileReportFunction Analyze; // one file's analysis, on an analysis thread
     // The results kept between runs that Analyze goes through, for File >
     // Forget Stored Results; null when there are none.
     std::shared_ptr<ResultCache> Cache;
@@ -116,21 +119,27 @@ public:
     QString OpenDialogFilter;
 
     QString statusText() const;
-    bool isLoading() const { return m_loadDepth > 0; }
+    // From the start of a load until its last row is in or it is stopped.
+    bool isLoading() const { return m_loading; }
     // The row still waiting for its analysis, if any.
     QTableWidgetItem* pendingRow() const { return m_pendingRow; }
 
+    // Loads run beside the window: the folder scan and the analyses on
+    // threads of their own, the rows arriving here in list order. Each call
+    // starts a load, or joins the one under way as its next step;
+    // loadFinished tells when the last step is done or the load stopped.
+    //
     // Analyses one file and appends its row.
     void Ekle(const QString& dosyaadi);
     // Loads one folder, scanned at any depth, into the list.
     void KlasorYukle(const QString& klasor);
-    // Appends rows for `paths` in order, analysing ahead on several threads;
-    // false when the load was stopped.
-    bool EkleAll(const QStringList& paths);
+    // Appends rows for `paths` in order, analysing ahead on several threads.
+    void EkleAll(const QStringList& paths);
     // Loads what the program was started with, in order: folders as Add
     // Folder loads them, files as Add Files does (whatever their extension).
     void OpenPaths(const QStringList& paths);
-    // Asks a running load to stop; the rows already complete stay.
+    // Ends a load under way at once: the scan and the analyses stop at their
+    // next read, the rows already complete stay, and no step still queued runs.
     void StopLoading();
 
     // The language dialog hands over its choice (German.lang.txt) before it
@@ -176,7 +185,8 @@ public:
     void Save1Click();
 
 signals:
-    void loadStopRequested();
+    // The load ended: every step done (true), or stopped (false).
+    void loadFinished(bool completed);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -193,15 +203,23 @@ private:
     void createStatusBar();
     void createTimers();
     void setStatusText(const QString& text);
-    void beginLoad();
-    void endLoad();
-    void Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype index);
-    bool waitForResult(AnalysisAhead& ahead, qsizetype index);
+    // One step of a load: a list of files, or a folder to scan first.
+    struct LoadStep {
+        QStringList Files;
+        QString Folder; // when set, Files come from scanning it
+        bool BusyCursor = false;
+    };
+    void queueStep(LoadStep step);
+    void runNextStep();
+    void analyseStep(const QStringList& paths);
+    void scanFinished(quint64 step, const QStringList& found);
+    void reportArrived(quint64 step, qsizetype index, FileReport report);
+    void stepFinished();
+    void endLoad(bool completed);
+    void stopWorkers();
     void showPanel();
     void hidePanel();
     QStringList droppableFiles(const QMimeData* mime) const;
-    void runQueuedDrops();
-    QStringList scanInBackground(const QString& folder);
 
     TAppFormEnvironment m_environment;
     std::unique_ptr<UpdateCheckController> m_updateCheck;
@@ -209,13 +227,19 @@ private:
     QProgressBar* m_progress = nullptr;
     QShortcut* m_escape = nullptr;
     QTableWidgetItem* m_pendingRow = nullptr;
-    QStringList m_droppedQueue;
-    bool m_batchRunning = false;
-    int m_loadDepth = 0;
-    bool m_stopRequested = false;
     bool m_inItemChanged = false;
     bool m_closing = false;
     int m_panelHeight = 136;
-    QElapsedTimer m_pumpClock;
-    static constexpr qint64 kPumpIntervalMs = 25;
+
+    // The load under way: its steps still to come, the step running (its
+    // number tells its queued results from those of a step that ended), the
+    // folder scan or the analysis of that step, and the rows it has listed.
+    bool m_loading = false;
+    std::deque<LoadStep> m_steps;
+    quint64 m_step = 0;
+    bool m_stepIsFolder = false;
+    std::jthread m_scan;
+    std::unique_ptr<OrderedAnalysis> m_analysis;
+    QStringList m_stepFiles;
+    std::unique_ptr<BusyCursorGuard> m_cursor;
 };

@@ -1,5 +1,6 @@
 // File collection: the Add Files and Add Folder dialogs, drops from the file
-// manager, and loads that analyse ahead while rows are appended in order.
+// manager, and loads that scan and analyse beside the window while rows are
+// appended in order.
 #include "analysis/FileReport.h"
 #include "app/AddFilesFilter.h"
 #include "app/AppForm.h"
@@ -8,189 +9,187 @@
 #include "platform/BusyCursor.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScopeGuard>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
-#include <atomic>
 #include <thread>
 
-void TAppForm::beginLoad() {
-    if (m_loadDepth++ == 0) {
-        m_stopRequested = false;
-        setStatusText(QString()); // an earlier "stopped" is old news
-        // One load at a time: a second one would interleave its rows with
-        // this one's. Drops are queued instead (see dropEvent).
-        for (QAction* action : {AddFiles1, AddFolder1, ToolButton3, ToolButton1})
-            action->setEnabled(false);
-        StopButton->show();
-        m_escape->setEnabled(true);
-    }
+void TAppForm::queueStep(LoadStep step) {
+    m_steps.push_back(std::move(step));
+    if (m_loading)
+        return;
+    m_loading = true;
+    setStatusText(QString()); // an earlier "stopped" is old news
+    // One load at a time: a second one would interleave its rows with this
+    // one's. What comes meanwhile (a drop) waits as a later step.
+    for (QAction* action : {AddFiles1, AddFolder1, ToolButton3, ToolButton1})
+        action->setEnabled(false);
+    StopButton->show();
+    m_escape->setEnabled(true);
+    // Started from the event loop, so the caller's own work (a dialog
+    // closing, a drop being answered) is done first.
+    QTimer::singleShot(0, this, [this, step = m_step] {
+        if (m_loading && m_step == step && !m_analysis && !m_scan.joinable())
+            runNextStep();
+    });
 }
 
-void TAppForm::endLoad() {
-    if (--m_loadDepth > 0)
+void TAppForm::runNextStep() {
+    m_cursor.reset();
+    if (m_steps.empty()) {
+        endLoad(true);
         return;
+    }
+    LoadStep step = std::move(m_steps.front());
+    m_steps.pop_front();
+    ++m_step;
+    if (step.BusyCursor)
+        m_cursor = std::make_unique<BusyCursorGuard>();
+    m_stepIsFolder = !step.Folder.isEmpty();
+    if (!m_stepIsFolder) {
+        analyseStep(step.Files);
+        return;
+    }
+    setStatusText(QStringLiteral("Loading Files..."));
+    FoundFiles.clear();
+    LastFolder = step.Folder;
+    // A big tree or a slow share takes a while to list; the window answers
+    // meanwhile, and Stop ends the scan within one directory entry.
+    m_scan = std::jthread([this, folder = step.Folder, number = m_step](std::stop_token stop) {
+        QStringList found;
+        try {
+            ScanFolder(folder, found, stop);
+        } catch (...) {
+            found.clear(); // an unreadable tree lists nothing, as a missing one does
+        }
+        if (stop.stop_requested())
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, number, found = std::move(found)] { scanFinished(number, found); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TAppForm::scanFinished(quint64 step, const QStringList& found) {
+    if (step != m_step || !m_loading)
+        return; // a stopped scan's list
+    m_scan.join();
+    FoundFiles = found;
+    analyseStep(FoundFiles);
+}
+
+void TAppForm::analyseStep(const QStringList& paths) {
+    if (paths.isEmpty()) {
+        stepFinished();
+        return;
+    }
+    m_stepFiles = paths;
+    m_progress->setRange(0, int(paths.size()));
+    m_progress->setValue(0);
+    m_progress->setVisible(paths.size() > 1);
+    m_pendingRow = ListView1->appendPendingRow(paths.first());
+    // Reports come on the analysis threads, in list order; each crosses to
+    // this thread as a queued call and becomes its row there.
+    m_analysis = std::make_unique<OrderedAnalysis>(
+        paths, m_environment.AnalysisThreads, m_environment.Analyze,
+        [this, number = m_step](qsizetype index, FileReport report) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, number, index, report = std::move(report)]() mutable {
+                    reportArrived(number, index, std::move(report));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void TAppForm::reportArrived(quint64 step, qsizetype index, FileReport report) {
+    if (step != m_step || !m_analysis)
+        return; // from a step that was stopped
+    // The row is gone when the user deleted it while it waited. The list
+    // shows "-" for an analysis that raised; the export reports it as
+    // korvane-cli does.
+    if (m_pendingRow) {
+        ListView1->fillRow(m_pendingRow,
+                           report.Raised ? RaisedRowTexts() : RowTextsFor(report.Quality));
+        ListView1->setRowResult(m_pendingRow, ResultOrFailure(report));
+    }
+    m_pendingRow = nullptr;
+    m_progress->setValue(int(index + 1));
+    if (index + 1 < m_stepFiles.size()) {
+        m_pendingRow = ListView1->appendPendingRow(m_stepFiles[index + 1]);
+        return;
+    }
+    m_analysis.reset(); // every report is in: its threads have ended or are ending
+    stepFinished();
+}
+
+void TAppForm::stepFinished() {
+    if (m_stepIsFolder)
+        setStatusText(QString());
+    runNextStep();
+}
+
+void TAppForm::endLoad(bool completed) {
+    m_loading = false;
+    m_steps.clear();
+    m_stepFiles.clear();
+    m_cursor.reset();
     for (QAction* action : {AddFiles1, AddFolder1, ToolButton3, ToolButton1})
         action->setEnabled(true);
     StopButton->hide();
     m_progress->hide();
     m_escape->setEnabled(false);
-    if (!m_droppedQueue.isEmpty() && !m_closing)
-        QTimer::singleShot(0, this, [this] { runQueuedDrops(); });
+    emit loadFinished(completed);
+}
+
+void TAppForm::stopWorkers() {
+    ++m_step; // whatever is still queued for the old step is dropped
+    if (m_scan.joinable()) {
+        m_scan.request_stop();
+        m_scan.join();
+    }
+    if (m_analysis) {
+        m_analysis->requestStop();
+        m_analysis.reset(); // the analyses end at their decoder's next read
+    }
 }
 
 void TAppForm::StopLoading() {
-    if (m_loadDepth == 0)
+    if (!m_loading)
         return;
-    m_stopRequested = true;
-    m_droppedQueue.clear();
-    emit loadStopRequested();
+    stopWorkers();
+    if (m_pendingRow) {
+        ListView1->removeRow(m_pendingRow->row());
+        m_pendingRow = nullptr;
+    }
+    setStatusText(QStringLiteral("Loading stopped."));
+    endLoad(false);
 }
 
-bool TAppForm::waitForResult(AnalysisAhead& ahead, qsizetype index) {
-    if (!ahead.isReady(index) && !m_stopRequested) {
-        QEventLoop loop;
-        connect(&ahead, &AnalysisAhead::resultReady, &loop, [&loop, index](qsizetype done) {
-            if (done == index)
-                loop.quit();
-        });
-        connect(this, &TAppForm::loadStopRequested, &loop, &QEventLoop::quit);
-        if (!ahead.isReady(index) && !m_stopRequested)
-            loop.exec();
-    }
-    if (ahead.isReady(index))
-        return true;
-    // Ended without the result: a stop, or the application is quitting.
-    m_stopRequested = true;
-    return false;
-}
-
-void TAppForm::Ekle(const QString& dosyaadi, AnalysisAhead& ahead, qsizetype index) {
-    QTableWidgetItem* row = ListView1->appendPendingRow(dosyaadi);
-    m_pendingRow = row;
-    auto notPending = qScopeGuard([this] { m_pendingRow = nullptr; });
-
-    const bool ready = waitForResult(ahead, index);
-    if (m_pendingRow != row) // the user removed the row meanwhile
-        return;
-    if (!ready) {
-        ListView1->removeRow(row->row());
-        return;
-    }
-    // The list shows "-" for an analysis that raised; the export reports it
-    // as korvane-cli does.
-    TResultRowTexts texts;
-    TAudioQualityResult result;
-    try {
-        result = ahead.take(index);
-        texts = RowTextsFor(result);
-    } catch (const std::exception& error) {
-        texts = RaisedRowTexts();
-        result = ResultOrFailure(RaisedReport(dosyaadi, QString::fromLocal8Bit(error.what())));
-    } catch (...) {
-        texts = RaisedRowTexts();
-        result = ResultOrFailure(RaisedReport(dosyaadi, QStringLiteral("unknown error")));
-    }
-    ListView1->fillRow(row, texts);
-    ListView1->setRowResult(row, result);
-    m_pendingRow = nullptr;
-    // Results that were ready ahead arrive faster than anyone can read; let
-    // the window catch up a few dozen times a second rather than per row.
-    if (!m_pumpClock.isValid() || m_pumpClock.hasExpired(kPumpIntervalMs)) {
-        QCoreApplication::processEvents();
-        m_pumpClock.start();
-    }
-}
-
-bool TAppForm::EkleAll(const QStringList& paths) {
-    if (m_batchRunning) {
-        qWarning("A load is already running; %lld files not added", qlonglong(paths.size()));
-        return false;
-    }
-    beginLoad();
-    auto end = qScopeGuard([this] {
-        m_batchRunning = false;
-        endLoad();
-    });
-    m_batchRunning = true;
-    if (paths.isEmpty() || m_stopRequested)
-        return !m_stopRequested;
-
-    AnalysisAhead ahead(paths, m_environment.AnalysisThreads, m_environment.Analyze);
-    m_progress->setRange(0, int(paths.size()));
-    m_progress->setValue(0);
-    m_progress->setVisible(paths.size() > 1);
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (m_stopRequested)
-            return false;
-        Ekle(paths[i], ahead, i);
-        m_progress->setValue(int(i + 1));
-    }
-    return !m_stopRequested;
+void TAppForm::EkleAll(const QStringList& paths) {
+    queueStep(LoadStep{paths, {}, false});
 }
 
 void TAppForm::Ekle(const QString& dosyaadi) {
     EkleAll(QStringList{dosyaadi});
 }
 
-QStringList TAppForm::scanInBackground(const QString& folder) {
-    // A big or slow (network) folder takes a while to list; keep the window
-    // answering meanwhile.
-    QStringList found;
-    QEventLoop loop;
-    std::atomic<bool> done{false};
-    {
-        std::jthread scanner([&] {
-            try {
-                ScanFolder(folder, found);
-            } catch (...) {
-                found.clear();
-            }
-            done.store(true);
-            QMetaObject::invokeMethod(
-                &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-        });
-        if (!done.load())
-            loop.exec();
-    }
-    return found;
-}
-
 void TAppForm::KlasorYukle(const QString& klasor) {
-    beginLoad();
-    auto end = qScopeGuard([this] { endLoad(); });
-    setStatusText(QStringLiteral("Loading Files..."));
-    BusyCursorGuard cursor;
-    QCoreApplication::processEvents();
-
-    FoundFiles.clear();
-    LastFolder = klasor;
-    FoundFiles = scanInBackground(klasor);
-    const bool completed = !m_stopRequested && EkleAll(FoundFiles);
-    setStatusText(completed ? QString() : QStringLiteral("Loading stopped."));
+    queueStep(LoadStep{{}, klasor, true});
 }
 
 void TAppForm::OpenPaths(const QStringList& paths) {
-    beginLoad();
-    auto end = qScopeGuard([this] { endLoad(); });
     QStringList files;
     auto addFiles = [&] {
-        if (files.isEmpty() || m_stopRequested)
-            return;
-        BusyCursorGuard cursor;
-        EkleAll(std::exchange(files, {}));
+        if (!files.isEmpty())
+            queueStep(LoadStep{std::exchange(files, {}), {}, true});
     };
     for (const QString& path : paths) {
-        if (m_stopRequested)
-            return;
         // Rows show full paths, whatever the working folder was.
         const QFileInfo info(path);
         if (info.isDir()) {
@@ -210,8 +209,7 @@ void TAppForm::AddFiles1Click() {
         m_environment.Dialogs.OpenFiles(this, NameFiltersFromFilterText(OpenDialogFilter));
     if (files.isEmpty())
         return;
-    BusyCursorGuard cursor;
-    EkleAll(files);
+    queueStep(LoadStep{files, {}, true});
 }
 
 void TAppForm::AddFolder1Click() {
@@ -221,13 +219,8 @@ void TAppForm::AddFolder1Click() {
     if (folders.isEmpty())
         return;
     LastFolder = folders.first();
-    beginLoad();
-    auto end = qScopeGuard([this] { endLoad(); });
-    for (const QString& folder : folders) {
-        if (m_stopRequested)
-            break;
+    for (const QString& folder : folders)
         KlasorYukle(folder);
-    }
 }
 
 QStringList TAppForm::droppableFiles(const QMimeData* mime) const {
@@ -259,18 +252,8 @@ void TAppForm::dragMoveEvent(QDragMoveEvent* event) {
 void TAppForm::dropEvent(QDropEvent* event) {
     const QStringList paths = droppableFiles(event->mimeData());
     event->acceptProposedAction();
-    if (paths.isEmpty())
-        return;
-    m_droppedQueue << paths;
-    // Load after the drop has been answered, so the file manager is not kept
-    // waiting; a drop during a load waits for that load to end.
-    if (!isLoading())
-        QTimer::singleShot(0, this, [this] { runQueuedDrops(); });
-}
-
-void TAppForm::runQueuedDrops() {
-    if (isLoading() || m_droppedQueue.isEmpty() || m_closing)
-        return;
-    const QStringList paths = std::exchange(m_droppedQueue, {});
-    EkleAll(paths);
+    // Loaded after the drop has been answered, so the file manager is not
+    // kept waiting; a drop during a load waits for that load's other steps.
+    if (!paths.isEmpty() && !m_closing)
+        EkleAll(paths);
 }

@@ -50,6 +50,8 @@ void TAppForm::SelectAll1Click() {
 }
 
 void TAppForm::Clear1Click() {
+    // Clearing ends the load under way too: its rows would have no list to go to.
+    StopLoading();
     m_pendingRow = nullptr;
     ListView1->setRowCount(0);
 }

@@ -33,12 +33,21 @@ TAudioQualityResult ScriptedAnalysis(const QString& path) {
     return result;
 }
 
+FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> analyse) {
+    return [analyse = std::move(analyse)](const QString& path, std::stop_token) {
+        FileReport report;
+        report.Path = path;
+        report.Quality = analyse(path);
+        return report;
+    };
+}
+
 AppFormTest::AppFormTest() {
     // The languages beside the sandboxed executable, not beside the test's.
     SetLanguageBaseFolderForTesting(exeDir.path());
     environment.ExecutablePath = exeDir.filePath(QStringLiteral("korvane"));
     environment.UserDataFolder = userData.path();
-    environment.Analyze = ScriptedAnalysis;
+    environment.Analyze = Reports(ScriptedAnalysis);
     environment.AnalysisThreads = 2;
     environment.RenderSpectrogram = [this](const QString& file, QImage& bitmap) {
         renderedFiles << file;
@@ -86,6 +95,29 @@ TAppForm& AppFormTest::makeForm(bool show) {
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
     return *form;
+}
+
+bool AppFormTest::waitForLoad() {
+    bool completed = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        form.get(), &TAppForm::loadFinished, [&completed](bool done) { completed = done; });
+    const bool ended = QTest::qWaitFor([this] { return !form->isLoading(); }, 30000);
+    QObject::disconnect(watch);
+    EXPECT_TRUE(ended) << "the load never ended";
+    // A load that ended before the wait began: judge it by what it left.
+    if (ended && !completed)
+        completed = form->statusText() != u"Loading stopped.";
+    return completed;
+}
+
+bool AppFormTest::load(const QStringList& paths) {
+    form->EkleAll(paths);
+    return waitForLoad();
+}
+
+bool AppFormTest::loadFolder(const QString& folder) {
+    form->KlasorYukle(folder);
+    return waitForLoad();
 }
 
 QStringList AppFormTest::rowsAsText() const {

@@ -42,6 +42,14 @@ protected:
     // Creates (and shows) the window with `environment` as it stands.
     TAppForm& makeForm(bool show = true);
 
+    // Waits (running the event loop) until the window's load has ended;
+    // whether it ended with every step done rather than stopped.
+    bool waitForLoad();
+    // EkleAll(paths), then waitForLoad().
+    bool load(const QStringList& paths);
+    // KlasorYukle(folder), then waitForLoad().
+    bool loadFolder(const QString& folder);
+
     // Row texts as one string per row: caption | five sub-items | verdict image.
     QStringList rowsAsText() const;
     QStringList captions() const;
@@ -55,3 +63,6 @@ protected:
 // A stand-in analysis whose result is written in the path: "<kbps>k" in the
 // name sets the bitrate, "raise" makes it throw, "error" gives qvError.
 TAudioQualityResult ScriptedAnalysis(const QString& path);
+
+// An analysis of one file as the window's unit of work.
+FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> analyse);

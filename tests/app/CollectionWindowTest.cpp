@@ -28,8 +28,8 @@ TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
     ASSERT_EQ(scanOrder.size(), 3);
 
     TAppForm& window = makeForm();
-    window.EkleAll({QStringLiteral("/earlier.mp3")});
-    window.KlasorYukle(folder);
+    load({QStringLiteral("/earlier.mp3")});
+    EXPECT_TRUE(loadFolder(folder));
     EXPECT_EQ(captions(), QStringList{QStringLiteral("/earlier.mp3")} + scanOrder);
     EXPECT_EQ(window.FoundFiles, scanOrder);
     EXPECT_EQ(window.LastFolder, folder);
@@ -38,7 +38,7 @@ TEST_F(AppFormTest, FolderLoadAppendsRowsInScanOrder) {
     EXPECT_TRUE(window.AddFiles1->isEnabled());
 
     // Loading the same folder again appends its files again.
-    window.KlasorYukle(folder);
+    loadFolder(folder);
     EXPECT_EQ(window.ListView1->rowCount(), 7);
 }
 
@@ -46,7 +46,7 @@ TEST_F(AppFormTest, FolderWithoutSupportedFilesAddsNoRowsAndEndsWithAnEmptyStatu
     touch(QStringLiteral("docs/readme.txt"));
     touch(QStringLiteral("docs/song.opus"));
     TAppForm& window = makeForm();
-    window.KlasorYukle(media.filePath(QStringLiteral("docs")));
+    loadFolder(media.filePath(QStringLiteral("docs")));
     EXPECT_EQ(window.ListView1->rowCount(), 0);
     EXPECT_EQ(window.statusText(), u"");
 }
@@ -55,29 +55,32 @@ TEST_F(AppFormTest, UpperCaseExtensionsAreScannedOpusOnlyThroughAddFiles) {
     const QString upper = touch(QStringLiteral("mix/Song.MP3"));
     const QString opus = touch(QStringLiteral("mix/song.opus"));
     TAppForm& window = makeForm();
-    window.KlasorYukle(media.filePath(QStringLiteral("mix")));
+    loadFolder(media.filePath(QStringLiteral("mix")));
     EXPECT_EQ(captions(), QStringList{upper});
 
     window.Clear1Click();
     filesToPick = {opus, upper};
     window.AddFiles1->trigger();
+    waitForLoad();
     EXPECT_EQ(captions(), (QStringList{opus, upper}));
     EXPECT_EQ(lastNameFilters.size(), 2);
     EXPECT_TRUE(lastNameFilters.value(0).contains(u"*.opus"));
 }
 
 TEST_F(AppFormTest, AddFilesTakesAnyFileAndTheAnalysisJudgesIt) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = AnalyzeFile;
     const QString notes = touch(QStringLiteral("notes.txt"), "no sound here");
     TAppForm& window = makeForm();
     filesToPick = {notes};
     window.AddFiles1Click();
+    waitForLoad();
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(window.ListView1->subItem(0, 3), u"Error");
     EXPECT_EQ(window.ListView1->subItem(0, 4), AnalyzeAudioQuality(notes).Reason);
 
     filesToPick.clear(); // cancelled
     window.AddFiles1Click();
+    EXPECT_FALSE(window.isLoading());
     EXPECT_EQ(window.ListView1->rowCount(), 1);
 }
 
@@ -89,17 +92,19 @@ TEST_F(AppFormTest, AddFolderLoadsEveryChosenFolderInTurn) {
     foldersToPick = {media.filePath(QStringLiteral("one")), media.filePath(QStringLiteral("two")),
                      media.filePath(QStringLiteral("three"))};
     window.ToolButton1->trigger();
+    EXPECT_TRUE(waitForLoad());
     EXPECT_EQ(captions(), (QStringList{one, two, three}));
     EXPECT_EQ(window.LastFolder, media.filePath(QStringLiteral("three")));
 
     foldersToPick.clear();
     window.AddFolder1Click();
+    EXPECT_FALSE(window.isLoading());
     EXPECT_EQ(lastStartFolder, media.filePath(QStringLiteral("three")));
     EXPECT_EQ(window.ListView1->rowCount(), 3);
 }
 
 TEST_F(AppFormTest, DropsKeepSupportedNamesSkipFoldersAndHandOverAFolderNamedLikeAFile) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = AnalyzeFile;
     QDir(media.path()).mkpath(QStringLiteral("Plain Folder"));
     QDir(media.path()).mkpath(QStringLiteral("Live.mp3"));
     const QString wav = touch(QStringLiteral("x.wav"), "RIFF broken");
@@ -133,7 +138,7 @@ TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
 // passes over the FIFO without blocking, every other file gets its row, the
 // ones that cannot be read say why, and choosing each row draws what decodes.
 TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = AnalyzeFile;
     environment.RenderSpectrogram = RenderSpectrogram;
     const QString folder = media.filePath(QStringLiteral("damaged"));
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -153,7 +158,7 @@ TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
 
     TAppForm& window = makeForm();
     window.TimerDrawItem->stop();
-    window.KlasorYukle(folder);
+    loadFolder(folder);
     ASSERT_EQ(window.ListView1->rowCount(), 4) << captions().join(u' ').toStdString();
 
     QMap<QString, int> rowOf;

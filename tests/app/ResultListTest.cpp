@@ -10,16 +10,16 @@
 #include <QTimer>
 
 TEST_F(AppFormTest, OkResultRow) {
-    environment.Analyze = [](const QString&) {
+    environment.Analyze = Reports([](const QString&) {
         TAudioQualityResult result;
         result.BitrateKbps = 320;
         result.SampleRate = 44100;
         result.CutoffHz = 19000.0f;
         result.Verdict = qvOk;
         return result;
-    };
+    });
     TAppForm& window = makeForm();
-    window.Ekle(QStringLiteral("/music/a.mp3"));
+    load({QStringLiteral("/music/a.mp3")});
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(rowsAsText(), QStringList{QStringLiteral("a.mp3|320|44100|19000|OK||49")});
     EXPECT_EQ(window.ListView1->caption(0), u"/music/a.mp3");
@@ -33,23 +33,23 @@ TEST_F(AppFormTest, CutoffHalfwayShowsTheEvenNeighbour) {
     const std::pair<float, const char16_t*> cases[] = {
         {19000.5f, u"19000"}, {19001.5f, u"19002"}, {15999.7f, u"16000"}};
     for (auto [hz, text] : cases) {
-        environment.Analyze = [hz](const QString&) {
+        environment.Analyze = Reports([hz](const QString&) {
             TAudioQualityResult result;
             result.CutoffHz = hz;
             return result;
-        };
+        });
         TAppForm& window = makeForm(false);
-        window.Ekle(QStringLiteral("/x.mp3"));
+        load({QStringLiteral("/x.mp3")});
         EXPECT_EQ(window.ListView1->subItem(0, 2), QStringView(text)) << hz;
     }
 }
 
 TEST_F(AppFormTest, UnopenableFileGivesZerosAndTheErrorVerdict) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = AnalyzeFile;
     TAppForm& window = makeForm();
     const QString notMedia = touch(QStringLiteral("notes.txt"), "just text, no sound\n");
     const TAudioQualityResult direct = AnalyzeAudioQuality(notMedia);
-    window.Ekle(notMedia);
+    load({notMedia});
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(rowsAsText()[0], QStringLiteral("notes.txt|0|0|0|Error|%1|52").arg(direct.Reason));
     EXPECT_FALSE(direct.Reason.isEmpty());
@@ -57,7 +57,7 @@ TEST_F(AppFormTest, UnopenableFileGivesZerosAndTheErrorVerdict) {
 
 TEST_F(AppFormTest, RaisingAnalysisGivesDashesAndNoVerdictPicture) {
     TAppForm& window = makeForm();
-    window.Ekle(QStringLiteral("/music/raise.mp3"));
+    load({QStringLiteral("/music/raise.mp3")});
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(rowsAsText()[0], u"raise.mp3|-|-|-|-|-|");
     EXPECT_TRUE(window.ListView1->item(0, TResultList::colResult)->icon().isNull());
@@ -89,8 +89,8 @@ TEST_F(AppFormTest, ListIsAReportWithGridWholeRowMultiSelectionAndTheGivenColumn
 
 TEST_F(AppFormTest, DeleteRemovesTheSelectedRowsAndNothingWithoutSelection) {
     TAppForm& window = makeForm();
-    window.EkleAll({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3"), QStringLiteral("/c.mp3"),
-                    QStringLiteral("/d.mp3"), QStringLiteral("/e.mp3")});
+    load({QStringLiteral("/a.mp3"), QStringLiteral("/b.mp3"), QStringLiteral("/c.mp3"),
+          QStringLiteral("/d.mp3"), QStringLiteral("/e.mp3")});
     ASSERT_EQ(window.ListView1->rowCount(), 5);
 
     window.ListView1->clearSelection();
@@ -107,7 +107,7 @@ TEST_F(AppFormTest, DeleteRemovesTheSelectedRowsAndNothingWithoutSelection) {
     window.Delete1->trigger();
     EXPECT_EQ(window.ListView1->rowCount(), 0);
 
-    window.EkleAll({QStringLiteral("/f.mp3"), QStringLiteral("/f.mp3")}); // duplicates allowed
+    load({QStringLiteral("/f.mp3"), QStringLiteral("/f.mp3")}); // duplicates allowed
     EXPECT_EQ(window.ListView1->rowCount(), 2);
     window.Clear1->trigger();
     EXPECT_EQ(window.ListView1->rowCount(), 0);
@@ -115,8 +115,8 @@ TEST_F(AppFormTest, DeleteRemovesTheSelectedRowsAndNothingWithoutSelection) {
 
 TEST_F(AppFormTest, OpenAndShowInExplorerActOnTheFirstSelectedRow) {
     TAppForm& window = makeForm();
-    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/My Album/two 2.mp3"),
-                    QStringLiteral("/music/three.mp3")});
+    load({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/My Album/two 2.mp3"),
+          QStringLiteral("/music/three.mp3")});
     window.Open1->trigger(); // nothing chosen yet
     window.ShowinExplorer1->trigger();
     EXPECT_TRUE(openedUrls.isEmpty());
@@ -132,7 +132,7 @@ TEST_F(AppFormTest, OpenAndShowInExplorerActOnTheFirstSelectedRow) {
 
 TEST_F(AppFormTest, DoubleClickOpensTheRow) {
     TAppForm& window = makeForm();
-    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
+    load({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
     const QRect cell = window.ListView1->visualRect(window.ListView1->model()->index(1, 2));
     QTest::mouseClick(window.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(window.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
@@ -142,7 +142,7 @@ TEST_F(AppFormTest, DoubleClickOpensTheRow) {
 
 TEST_F(AppFormTest, RightClickOnARowOpensTheRowPopupAndOnThePanelTheSavePopup) {
     TAppForm& window = makeForm();
-    window.EkleAll({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
+    load({QStringLiteral("/music/one.mp3"), QStringLiteral("/music/two.mp3")});
     const QRect cell = window.ListView1->visualRect(window.ListView1->model()->index(1, 1));
     QContextMenuEvent onRow(QContextMenuEvent::Mouse, cell.center(),
                             window.ListView1->viewport()->mapToGlobal(cell.center()));

@@ -29,6 +29,7 @@ TEST_F(AppFormTest, StartedWithPathsLoadsThemInOrderFoldersAsAddFolderFilesAsAdd
     QDir::setCurrent(media.path());
     window.OpenPaths({first, QStringLiteral("album"), last});
     QDir::setCurrent(previous);
+    EXPECT_TRUE(waitForLoad());
     EXPECT_EQ(captions(),
               (QStringList{first, media.filePath(QStringLiteral("album/track 9.mp3")),
                            media.filePath(QStringLiteral("album/track 10.mp3")), last}));
@@ -38,14 +39,14 @@ TEST_F(AppFormTest, StartedWithPathsLoadsThemInOrderFoldersAsAddFolderFilesAsAdd
 }
 
 TEST_F(AppFormTest, ExportWritesWhatKorvaneCliPrintsForTheSameFiles) {
-    environment.Analyze = [](const QString& path) { return AnalyzeAudioQuality(path); };
+    environment.Analyze = AnalyzeFile;
     const QString full = WriteWav(media.filePath(QStringLiteral("a, \"full\".wav")),
                                   SineAtBin(900, 44100, 44100, 0.5f), 44100);
     const QString low = WriteWav(media.filePath(QStringLiteral("b low.wav")),
                                  SineAtBin(100, 22050, 22050, 0.5f), 22050);
     const QString broken = touch(QStringLiteral("c broken.mp3"), "not sound");
     TAppForm& window = makeForm();
-    window.EkleAll({full, low, broken});
+    load({full, low, broken});
 
     for (const char* format : {"csv", "jsonl"}) {
         const QString target =
@@ -71,7 +72,7 @@ TEST_F(AppFormTest, ARaisedAnalysisIsExportedAsTheCliReportsIt) {
     const QString ok = touch(QStringLiteral("fine 320k.mp3"));
     const QString raises = touch(QStringLiteral("raise.mp3"));
     TAppForm& window = makeForm();
-    window.EkleAll({ok, raises});
+    load({ok, raises});
     resultsToSave = {media.filePath(QStringLiteral("out.csv")), ResultLineFormat::Csv};
     window.ExportResults1Click();
     const QStringList lines = QString::fromUtf8(ReadAll(resultsToSave.FileName)).split(u'\n');
@@ -84,7 +85,7 @@ TEST_F(AppFormTest, ARaisedAnalysisIsExportedAsTheCliReportsIt) {
 
 TEST_F(AppFormTest, AFailedExportSaysWhyAndLeavesNoFile) {
     TAppForm& window = makeForm();
-    window.EkleAll({touch(QStringLiteral("x 128k.mp3"))});
+    load({touch(QStringLiteral("x 128k.mp3"))});
     // A file where the folder should be: the export cannot be created.
     touch(QStringLiteral("blocked"), "a file");
     resultsToSave = {media.filePath(QStringLiteral("blocked/out.csv")), ResultLineFormat::Csv};
@@ -114,7 +115,7 @@ TEST_F(AppFormTest, CtrlCCopiesTheSelectedRowsAsTabSeparatedText) {
     const QString b = touch(QStringLiteral("b 128k.mp3"));
     const QString c = touch(QStringLiteral("c error.mp3"));
     TAppForm& window = makeForm();
-    window.EkleAll({a, b, c});
+    load({a, b, c});
     selectRows({0, 2});
     window.ListView1->setFocus();
     QApplication::clipboard()->clear();
@@ -130,24 +131,24 @@ TEST_F(AppFormTest, StoredResultsSpareTheAnalysisUntilForgotten) {
                                                QStringLiteral("test"));
     auto analysed = std::make_shared<std::atomic<int>>(0);
     environment.Cache = cache;
-    environment.Analyze = [cache, analysed](const QString& path) {
+    environment.Analyze = Reports([cache, analysed](const QString& path) {
         return AnalyzeThroughCache(cache.get(), path, [analysed](const QString& p) {
             ++*analysed;
             return ScriptedAnalysis(p);
         });
-    };
+    });
     const QStringList files = {touch(QStringLiteral("a 320k.mp3"), "a"),
                                touch(QStringLiteral("b 128k.mp3"), "b")};
     TAppForm& window = makeForm();
-    window.EkleAll(files);
+    load(files);
     const QStringList firstRows = rowsAsText();
-    window.EkleAll(files);
+    load(files);
     EXPECT_EQ(analysed->load(), 2);
     EXPECT_EQ(rowsAsText().mid(2), firstRows) << "the same rows from the stored results";
 
     window.ForgetStoredResults1->trigger();
     EXPECT_EQ(cache->size(), 0);
-    window.EkleAll(files);
+    load(files);
     EXPECT_EQ(analysed->load(), 4);
     EXPECT_TRUE(errors.isEmpty());
 }

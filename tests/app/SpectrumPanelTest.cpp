@@ -24,7 +24,7 @@ QStringList Paths() {
 
 TEST_F(AppFormTest, RendersOncePerChangeOfTheChosenRow) {
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop(); // the test ticks by hand
     window.TimerDrawItemTimer();
     EXPECT_TRUE(renderedFiles.isEmpty()); // nothing chosen
@@ -51,7 +51,7 @@ TEST_F(AppFormTest, RendersOncePerChangeOfTheChosenRow) {
 
 TEST_F(AppFormTest, TheTimerFollowsTheChosenRowOnItsOwn) {
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     selectRows({1});
     EXPECT_TRUE(QTest::qWaitFor([&] { return !renderedFiles.isEmpty(); }, 2000));
     QTest::qWait(300);
@@ -61,7 +61,7 @@ TEST_F(AppFormTest, TheTimerFollowsTheChosenRowOnItsOwn) {
 
 TEST_F(AppFormTest, ErrorRowsHideThePanelAndAGoodRowShowsItBelowTheSplitter) {
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop();
     QSplitterHandle* handle = window.Splitter1->handle(1);
 
@@ -99,7 +99,7 @@ TEST_F(AppFormTest, ErrorRowsHideThePanelAndAGoodRowShowsItBelowTheSplitter) {
 TEST_F(AppFormTest, AFailedFirstRenderShowsABlankPanel) {
     environment.RenderSpectrogram = [this](const QString& file, QImage&) { renderedFiles << file; };
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
     window.TimerDrawItemTimer();
@@ -118,7 +118,7 @@ TEST_F(AppFormTest, ARenderThatRaisesKeepsTheOldPictureAndTheWindow) {
         bitmap.fill(Qt::green);
     };
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
     window.TimerDrawItemTimer();
@@ -132,7 +132,7 @@ TEST_F(AppFormTest, ARenderThatRaisesKeepsTheOldPictureAndTheWindow) {
 TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
     TAppForm& window = makeForm();
     window.resize(900, 800);
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
     window.TimerDrawItemTimer();
@@ -180,7 +180,7 @@ TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
 
 TEST_F(AppFormTest, SaveThatCannotWriteReportsTheReasonAndCancelDoesNothing) {
     TAppForm& window = makeForm();
-    window.EkleAll(Paths());
+    load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
     window.TimerDrawItemTimer();

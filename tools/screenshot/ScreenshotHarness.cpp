@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     TAppForm form(TAppFormEnvironment::Standard());
     form.setGeometry(10, 10, 960, 640); // a little roomier than the default, so paths read
     form.show();
-    QTimer::singleShot(200, &form, [&] {
-        form.KlasorYukle(folder);
+    QObject::connect(&form, &TAppForm::loadFinished, &form, [&] {
         if (form.ListView1->rowCount() == 0) {
             std::fprintf(stderr, "no supported files in %s\n", argv[1]);
             QApplication::exit(1);
@@ -56,5 +55,6 @@ int main(int argc, char** argv) {
         });
         poll->start(50);
     });
+    QTimer::singleShot(200, &form, [&] { form.KlasorYukle(folder); });
     return application.exec();
 }
