@@ -5,6 +5,7 @@
 //   korvane-window-render-bench FILE...
 // Prints one line per file, "seconds width", then "peak_kb N".
 #include "analysis/DecoderSetup.h"
+#include "analysis/FileReport.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
 
