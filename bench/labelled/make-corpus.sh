@@ -33,8 +33,9 @@ render_midi() { # midi rate out
 }
 render_mod() { # module rate out
   local raw="$out/work/render.f32"
-  openmpt123 --quiet --stdout --samplerate "$2" --channels 2 --end-time $((CLIP + 8)) "$1" \
-    >"$raw" 2>/dev/null || true
+  # --batch: without it the player wants a terminal and prints its usage instead.
+  openmpt123 --batch --quiet --stdout --samplerate "$2" --channels 2 --end-time $((CLIP + 8)) \
+    "$1" >"$raw" 2>/dev/null
   # Whole stereo float frames only (8 bytes each).
   truncate -s $(($(stat -c %s "$raw") / 8 * 8)) "$raw"
   ff -f f32le -ar "$2" -ac 2 -i "$raw" -ss 8 -t "$CLIP" -c:a pcm_f32le "$3"
@@ -127,7 +128,7 @@ for s in "${sources[@]}"; do
     1) sox -q "$master" -b 16 "$base.gentle.flac" lowpass $((9000 + (i % 3) * 2000)) lowpass $((11000 + (i % 3) * 2000))
        row "$base.gentle.flac" band-limited "gentle analogue-like low-pass" "$group" ;;
     2) sox -q "$master" -b 16 "$base.quiet.flac" lowpass -1 14000 vol -28dB dither
-       row "$base.quiet.flac" band-limited "quiet, softly rolled-off master" "$group" ;;
+       row "$base.quiet.flac" band-limited "quiet softly rolled-off master" "$group" ;;
     3) m96="$out/work/$name-96000.wav"
        if [ "$kind" = midi ]; then render_midi "$src" 96000 "$m96"; else render_mod "$src" 96000 "$m96"; fi
        sox -q "$m96" -b 16 "$base.from96.flac" rate -v -b $((91 + (i % 3) * 3)) 44100 dither

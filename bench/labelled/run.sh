@@ -10,5 +10,5 @@ corpus="$here/../out/labelled"
 bash "$here/make-corpus.sh" "$corpus"
 results="$corpus/results.jsonl"
 tail -n +2 "$corpus/manifest.csv" | cut -d, -f1 |
-  xargs "$build/bin/korvane-cli" check --format jsonl >"$results" || true
+  xargs "$build/bin/korvane-cli" check --no-cache --format jsonl >"$results" || true
 python3 "$here/confusion.py" "$corpus/manifest.csv" "$results" --chains
