@@ -25,13 +25,46 @@ constexpr double kMinEmptyShareAbove = 0.8;
 // clearly more so than the bands further down (quiet passages empty every
 // band alike).
 constexpr double kMinHoleRate = 0.05;
-// Above 19.5 kHz, where resamplers put their anti-alias walls, transients
-// cross a filter's slope too: holes there must be plainer.
-constexpr double kHighWallHz = 19500.0;
-constexpr double kMinHighHoleRate = 0.10;
+constexpr double kMinHighHoleRate = 0.10; // for walls from kHighWallHz up
 constexpr double kHoleContrast = 2.0;
 constexpr double kHoleMargin = 0.02;
 constexpr std::uint32_t kMinCarriedFrames = 60;
+// Frame ends are judged among the frames whose sound ends from this far
+// below the wall to just above it; at least this many of them, and at least
+// kMinEvidenceFrames (about half a second) showing the trace.
+constexpr double kEdgeZoneHz = 2500.0;
+constexpr std::uint64_t kMinEdgeFrames = 40;
+constexpr std::uint64_t kMinEvidenceFrames = 20;
+// Frames that all end within 5 bins of one place are a steady signal's.
+constexpr double kSteadyShare = 0.9;
+// Cuts inside the band: frames ending with a cut this far or more under the
+// knee of the averaged spectrum, where a filter still passes everything.
+// Filtered and resampled music stays under 0.03 here (a gentle analogue-like
+// slope 0.07), codecs that drop bands from frame to frame lie at 0.13 and
+// well above.
+constexpr double kInnerCutBelowKneeHz = 300.0;
+constexpr double kMinInnerCutRate = 0.10;
+// Brick walls: frames that stop within the window's main lobe. Filters and
+// resamplers, however steep, stay under 0.1; codecs that only stop at their
+// band limit lie at 0.35 and above.
+constexpr double kMinAbruptRate = 0.25;
+// Above 19.5 kHz, where resamplers put their anti-alias walls, brick walls
+// must be plainer.
+constexpr double kHighWallHz = 19500.0;
+constexpr double kMinHighAbruptRate = 0.35;
+// The fullband codec decoded at 48 kHz: its last band ends at 20 kHz. Music
+// resampled to 48 kHz reaches 21 kHz or more.
+constexpr double kCeltEndFromHz = 19700.0;
+constexpr double kCeltEndToHz = 20250.0;
+constexpr double kCeltWallFromHz = 19900.0;
+constexpr double kCeltWallToHz = 20800.0;
+constexpr double kMinCeltEndRate = 0.5;
+// No common encoder at a common rate ends its band lower than this; lower
+// walls are the music's, or a lower sample rate's.
+constexpr double kLowestCodecWallHz = 10500.0;
+// A foreign wall in a lossy file is a brick wall in the averaged spectrum too.
+constexpr double kLossyTargetSlope = 30.0;
+constexpr double kLossyTargetDropDb = 20.0;
 // A wall this far below the lowest band end of the file's own codec was not
 // made by it.
 constexpr double kForeignMarginHz = 300.0;
@@ -279,6 +312,45 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     const double minHoleRate = wall.EndHz >= kHighWallHz ? kMinHighHoleRate : kMinHoleRate;
     const bool holes =
         e.HoleRate >= minHoleRate && e.HoleRate >= kHoleContrast * e.HoleBaseline + kHoleMargin;
+
+    // How the frames end near the wall.
+    const FrameEdges& edges = features.edges();
+    const auto binOf = [binWidth](double hz) { return int(std::lround(hz / binWidth)); };
+    const int zoneFirst = wall.Bin - binOf(kEdgeZoneHz);
+    const int zoneLast = wall.Bin + 3;
+    const std::uint64_t zone = edges.endingIn(zoneFirst, zoneLast);
+    const std::uint64_t innerCuts =
+        edges.cutIn(zoneFirst, wall.KneeBin - binOf(kInnerCutBelowKneeHz));
+    const std::uint64_t abrupt = edges.abruptIn(zoneFirst, zoneLast);
+    const std::uint64_t at20k = edges.endingIn(std::max(zoneFirst, binOf(kCeltEndFromHz)),
+                                               std::min(zoneLast, binOf(kCeltEndToHz)));
+    e.EdgeFrames = std::int64_t(zone);
+    const double zoneShare = 1.0 / double(std::max<std::uint64_t>(zone, 1));
+    e.InnerCutRate = float(double(innerCuts) * zoneShare);
+    e.AbruptRate = float(double(abrupt) * zoneShare);
+    e.Edge20kRate = float(double(at20k) * zoneShare);
+    // A steady signal (a test tone, a drone) ends at the same place in every
+    // frame whatever made it: only music that changes shows how its frames
+    // were cut.
+    std::uint64_t steadiest = 0;
+    for (int bin = zoneFirst; bin <= zoneLast; ++bin)
+        steadiest = std::max(steadiest, edges.endingIn(bin - 2, bin + 2));
+    const bool steady = double(steadiest) >= kSteadyShare * double(zone);
+    const bool enoughEdges = zone >= kMinEdgeFrames && !steady;
+    // A codec that drops its top bands for a frame leaves cuts inside the
+    // band; no filter does.
+    const bool innerCut =
+        enoughEdges && innerCuts >= kMinEvidenceFrames && e.InnerCutRate >= kMinInnerCutRate;
+    // Where resamplers put their walls, a brick wall needs to be plainer.
+    const bool highWall = wall.EndHz >= kHighWallHz && !IsLossy(codec);
+    const bool brickWall = enoughEdges && abrupt >= kMinEvidenceFrames &&
+                           e.AbruptRate >= (highWall ? kMinHighAbruptRate : kMinAbruptRate);
+    // The fullband codec decoded at 48 kHz codes bands up to 20 kHz and not a
+    // bin above: frame after frame ends right there.
+    const bool celtEnd = quality.SampleRate == 48000 && enoughEdges &&
+                         wall.EndHz >= kCeltWallFromHz && wall.EndHz <= kCeltWallToHz &&
+                         wall.KneeHz >= kCeltEndFromHz && wall.KneeHz <= kCeltEndToHz &&
+                         e.Edge20kRate >= kMinCeltEndRate;
     // Silence above: a low mean level, or (when a few loud frames lift the
     // mean) the band above the wall empty in nearly every frame.
     const bool silentAbove =
@@ -288,20 +360,39 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     // What the file's own coding keeps: a lossless file all of its band.
     const double ownEnd = IsLossy(codec) ? ownWall : nyquist;
     const bool foreign = ownEnd > 0.0 && wall.EndHz < ownEnd - kForeignMarginHz;
+    // A lossy file's own codec leaves cuts and brick walls of its own where
+    // the music ends early; a wall another codec left is a brick wall in
+    // the averaged spectrum as well, where music fades.
+    const bool wallOfACodec = wall.EndHz >= kLowestCodecWallHz &&
+                              (!IsLossy(codec) || (wall.SlopeDbPerKHz >= kLossyTargetSlope &&
+                                                   wall.DropDb >= kLossyTargetDropDb));
+    const bool lossyTrace = holes || innerCut || brickWall || celtEnd;
+    const bool transcoded = silentAbove && foreign && wallOfACodec && lossyTrace;
 
-    if (holes && silentAbove && foreign) {
+    // A resampler's wall may be as steep as a codec's, but cuts no band away
+    // inside what it passes and switches none on and off.
+    const std::uint32_t lowerRate =
+        UpsampledFrom(powerSum, e.Frames, quality.SampleRate, wall.EndHz);
+    const bool upsampled =
+        lowerRate != 0 && (ownEnd <= 0.0 || lowerRate / 2.0 < ownEnd - kForeignMarginHz);
+    const bool bandsDropped = holes || innerCut;
+
+    if (transcoded && (bandsDropped || !upsampled)) {
         out.Kind = Assessment::Transcoded;
-        out.Source = LossySourceForWall(wall.EndHz, quality.SampleRate);
+        out.Source =
+            celtEnd ? QStringLiteral("Opus") : LossySourceForWall(wall.EndHz, quality.SampleRate);
         const QString from = out.Source.isEmpty() ? QStringLiteral("a lossy encoding") : out.Source;
-        out.Explanation =
-            QStringLiteral("A hard wall at %1 kHz with a lossy codec's holes below it and silence "
-                           "above lies under what this %2 file keeps: it was made from %3.")
-                .arg(Khz(wall.EndHz), codecName, from);
+        const QString trace =
+            holes       ? QStringLiteral("bands switching on and off below it")
+            : innerCut  ? QStringLiteral("frames cut off well inside the band below it")
+            : brickWall ? QStringLiteral("frames that stop dead at it")
+                        : QStringLiteral("frames that end exactly at a codec's 20 kHz band edge");
+        out.Explanation = QStringLiteral("A wall at %1 kHz with %2 and silence above lies under "
+                                         "what this %3 file keeps: it was made from %4.")
+                              .arg(Khz(wall.EndHz), trace, codecName, from);
         return out;
     }
-    const std::uint32_t lowerRate =
-        holes ? 0 : UpsampledFrom(powerSum, e.Frames, quality.SampleRate, wall.EndHz);
-    if (lowerRate != 0 && (ownEnd <= 0.0 || lowerRate / 2.0 < ownEnd - kForeignMarginHz)) {
+    if (upsampled) {
         out.Kind = Assessment::Upsampled;
         out.Source = QStringLiteral("%1 kHz audio").arg(RateText(lowerRate));
         out.Explanation =
@@ -321,12 +412,12 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     if (wall.EndHz < std::min(kBandLimitedBelowHz, 0.9 * nyquist)) {
         out.Kind = Assessment::BandLimited;
         out.Explanation =
-            holes ? QStringLiteral("The band ends at %1 kHz; there are holes below it but the "
-                                   "level above it is no codec's silence, so the source may "
-                                   "simply end there.")
-                        .arg(Khz(wall.EndHz))
+            lossyTrace ? QStringLiteral("The band ends at %1 kHz with a codec's marks below it, "
+                                        "but nothing proves another codec's: the source may "
+                                        "simply end there.")
+                             .arg(Khz(wall.EndHz))
             : wall.SlopeDbPerKHz >= kSteepSlope
-                ? QStringLiteral("A steep low-pass at %1 kHz without a lossy codec's holes: "
+                ? QStringLiteral("A steep low-pass at %1 kHz without a lossy codec's marks: "
                                  "the source was filtered, not encoded.")
                       .arg(Khz(wall.EndHz))
                 : QStringLiteral("The high end rolls off gently towards %1 kHz, as a "

@@ -39,6 +39,13 @@ struct SourceEvidence {
     float HoleBaseline = 0.0f; // the same, two to six kilohertz below the wall
     float OwnWallHz = 0.0f;    // lowest band end of the file's own codec at its rate; 0: none
     std::int64_t Frames = 0;   // audible frames
+    // Frames whose sound ends within 2.5 kHz below the wall, and of those the
+    // shares that end with a cut well inside the band, that stop dead within
+    // the window's main lobe, and that end at 19.7-20.25 kHz.
+    std::int64_t EdgeFrames = 0;
+    float InnerCutRate = 0.0f;
+    float AbruptRate = 0.0f;
+    float Edge20kRate = 0.0f;
 };
 
 struct SourceAssessment {

@@ -26,6 +26,7 @@ constexpr double kCarriedMinDb = -100.0;
 } // namespace
 
 void SourceFeatures::addFrame(const float magnitudes[kBins]) {
+    m_edges.addFrame(magnitudes);
     std::array<double, kBands> levelDb;
     for (int band = 0; band < kBands; ++band) {
         const float* m = magnitudes + band * kBandBins;

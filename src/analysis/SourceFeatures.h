@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/FrameEdges.h"
+
 #include <array>
 #include <cstdint>
 
@@ -40,11 +42,16 @@ public:
     // The band of the largest `switching` among bands first..last, -1 if none.
     int mostSwitchingBand(int firstBand, int lastBand, std::uint32_t minCarried) const;
 
+    // Where each frame's sound ends and how (fed the same frames).
+    const FrameEdges& edges() const { return m_edges; }
+    FrameEdges& edges() { return m_edges; }
+
     // For tests: sets the counts of one band.
     void setCounts(int band, std::uint32_t carriedBelow, std::uint32_t empty, std::uint32_t full);
     void setFrames(std::int64_t frames) { m_frames = frames; }
 
 private:
+    FrameEdges m_edges;
     std::int64_t m_frames = 0;
     std::array<std::uint32_t, kBands> m_carriedBelow{};
     std::array<std::uint32_t, kBands> m_empty{};

@@ -18,9 +18,9 @@ QString BoolText(bool value) {
 
 // Evidence figures in the order of the CSV columns.
 constexpr const char* kEvidenceKeys[] = {
-    "codec",         "wall_hz",   "knee_hz", "wall_drop_db",  "wall_slope_db_per_khz",
-    "above_wall_db", "hole_rate", "hole_hz", "hole_baseline", "own_wall_hz",
-    "frames"};
+    "codec",         "wall_hz",     "knee_hz",        "wall_drop_db",  "wall_slope_db_per_khz",
+    "above_wall_db", "hole_rate",   "hole_hz",        "hole_baseline", "own_wall_hz",
+    "frames",        "edge_frames", "inner_cut_rate", "abrupt_rate",   "edge_20k_rate"};
 
 double Rounded(float value, double step) {
     return std::round(double(value) / step) * step;
@@ -95,6 +95,10 @@ QJsonObject EvidenceJson(const SourceEvidence& e) {
         {QStringLiteral("hole_baseline"), Rounded(e.HoleBaseline, 0.001)},
         {QStringLiteral("own_wall_hz"), Rounded(e.OwnWallHz, 1.0)},
         {QStringLiteral("frames"), qint64(e.Frames)},
+        {QStringLiteral("edge_frames"), qint64(e.EdgeFrames)},
+        {QStringLiteral("inner_cut_rate"), Rounded(e.InnerCutRate, 0.001)},
+        {QStringLiteral("abrupt_rate"), Rounded(e.AbruptRate, 0.001)},
+        {QStringLiteral("edge_20k_rate"), Rounded(e.Edge20kRate, 0.001)},
     };
 }
 

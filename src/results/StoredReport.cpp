@@ -33,6 +33,9 @@ constexpr FloatField kEvidenceFloats[] = {
     {"hole_hz", &SourceEvidence::HoleHz},
     {"hole_baseline", &SourceEvidence::HoleBaseline},
     {"own_wall_hz", &SourceEvidence::OwnWallHz},
+    {"inner_cut_rate", &SourceEvidence::InnerCutRate},
+    {"abrupt_rate", &SourceEvidence::AbruptRate},
+    {"edge_20k_rate", &SourceEvidence::Edge20kRate},
 };
 
 // A whole number in [low, high], or nothing.
@@ -53,6 +56,7 @@ QByteArray EncodeStoredReport(const QualityAndSource& report) {
     QJsonObject evidence{
         {QStringLiteral("codec"), qint64(a.Evidence.Codec)},
         {QStringLiteral("frames"), qint64(a.Evidence.Frames)},
+        {QStringLiteral("edge_frames"), qint64(a.Evidence.EdgeFrames)},
     };
     for (const FloatField& f : kEvidenceFloats)
         evidence.insert(QLatin1String(f.Key), double(a.Evidence.*f.Field));
@@ -97,7 +101,9 @@ std::optional<QualityAndSource> DecodeStoredReport(const QByteArray& bytes) {
     const QJsonObject evidence = o.value(kEvidence).toObject();
     const auto codec = WholeNumber(evidence.value(QStringLiteral("codec")), 0, UINT32_MAX);
     const auto frames = WholeNumber(evidence.value(QStringLiteral("frames")), 0, INT64_MAX / 2);
-    if (!kind || !source.isString() || !explanation.isString() || !codec || !frames)
+    const auto edgeFrames =
+        WholeNumber(evidence.value(QStringLiteral("edge_frames")), 0, INT64_MAX / 2);
+    if (!kind || !source.isString() || !explanation.isString() || !codec || !frames || !edgeFrames)
         return std::nullopt;
 
     QualityAndSource report;
@@ -107,6 +113,7 @@ std::optional<QualityAndSource> DecodeStoredReport(const QByteArray& bytes) {
     a.Explanation = explanation.toString();
     a.Evidence.Codec = StreamCodec(*codec);
     a.Evidence.Frames = *frames;
+    a.Evidence.EdgeFrames = *edgeFrames;
     for (const FloatField& f : kEvidenceFloats) {
         const QJsonValue value = evidence.value(QLatin1String(f.Key));
         if (!value.isDouble() || !std::isfinite(value.toDouble()))

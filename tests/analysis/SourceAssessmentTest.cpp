@@ -11,14 +11,17 @@
 namespace {
 
 constexpr std::int64_t kFrames = 400;
-constexpr double kBinWidth = 22050.0 / 1024.0;
+
+double BinWidth(std::uint32_t rate) {
+    return rate / 2.0 / 1024.0;
+}
 
 // The accumulated power of kFrames frames whose level (dB per bin) at each
 // frequency `levelAt` gives.
-Spectrum1024 PowerSum(const std::function<double(double hz)>& levelAt) {
+Spectrum1024 PowerSum(const std::function<double(double hz)>& levelAt, std::uint32_t rate) {
     Spectrum1024 sum{};
     for (int b = 0; b < 1024; ++b)
-        sum[std::size_t(b)] = double(kFrames) * std::pow(10.0, levelAt(b * kBinWidth) / 10.0);
+        sum[std::size_t(b)] = double(kFrames) * std::pow(10.0, levelAt(b * BinWidth(rate)) / 10.0);
     return sum;
 }
 
@@ -28,20 +31,43 @@ std::function<double(double)> Wall(double endHz, double floorDb) {
     return [=](double hz) { return hz < endHz ? -50.0 - hz / 2000.0 : floorDb; };
 }
 
-// Frame counts in which the band at `holeHz` switches wholly on and off.
-SourceFeatures Holes(double holeHz, std::uint32_t empty, std::uint32_t full) {
+// Where the frames end and how: `ending` frames end at `endHz`, of which
+// `cut` with a cut and `abrupt` abruptly.
+struct Ends {
+    double EndHz;
+    std::uint32_t Ending;
+    std::uint32_t Cut;
+    std::uint32_t Abrupt;
+};
+
+// Music changes, so its frames end a little apart: each Ends is spread over
+// five bins three bins apart (`steady` puts all of it on one bin instead).
+SourceFeatures Features(std::uint32_t rate, std::initializer_list<Ends> ends, bool steady = false) {
     SourceFeatures features;
     features.setFrames(kFrames);
-    const double bandWidth = SourceFeatures::kBandBins * kBinWidth;
-    for (int band = SourceFeatures::kBelowOffset; band < SourceFeatures::kBands - 1; ++band)
-        features.setCounts(band, 300, 0, 280);
-    const int holeBand = int(holeHz / bandWidth);
-    features.setCounts(holeBand, 300, empty, full);
+    for (const Ends& e : ends) {
+        const int bin = int(std::lround(e.EndHz / BinWidth(rate)));
+        if (steady) {
+            features.edges().setCounts(bin, e.Ending, e.Cut, e.Abrupt);
+            continue;
+        }
+        for (int k = -2; k <= 2; ++k)
+            features.edges().setCounts(bin + 3 * k, e.Ending / 5, e.Cut / 5, e.Abrupt / 5);
+    }
     return features;
 }
 
-SourceFeatures NoHoles() {
-    return Holes(10000.0, 0, 280);
+// Frames that meet their floor along a slope just under the wall.
+Ends Sloped(double wallHz) {
+    return {wallHz - 150.0, 300, 0, 0};
+}
+// A codec dropping its top bands: frames cut off a kilohertz under the wall.
+Ends CutInside(double wallHz) {
+    return {wallHz - 1000.0, 80, 70, 10};
+}
+// A codec stopping at its band limit: frames stop dead at the wall.
+Ends StopDead(double wallHz) {
+    return {wallHz - 40.0, 300, 250, 200};
 }
 
 TAudioQualityResult Quality(std::uint32_t rate, std::int32_t kbps) {
@@ -55,6 +81,7 @@ TAudioQualityResult Quality(std::uint32_t rate, std::int32_t kbps) {
 struct Case {
     const char* name;
     StreamCodec codec;
+    std::uint32_t rate;
     std::int32_t kbps;
     std::function<double(double)> level;
     SourceFeatures features;
@@ -66,45 +93,73 @@ struct Case {
 
 TEST(SourceAssessment, Rules) {
     const Case cases[] = {
-        {"lossless, hard wall at 16.9 kHz, silence above, holes below", StreamCodec::Flac, 900,
-         Wall(16900.0, -135.0), Holes(16300.0, 90, 120), Assessment::Transcoded, "MP3 ~128 kbps"},
-        {"the same wall without holes is a filter's", StreamCodec::Flac, 900, Wall(16900.0, -135.0),
-         NoHoles(), Assessment::BandLimited, ""},
-        {"holes far below the wall as well are the music's", StreamCodec::Flac, 900,
-         Wall(16900.0, -135.0),
-         [] {
-             SourceFeatures f = Holes(16300.0, 90, 120);
-             f.setCounts(int(13000.0 / (16 * kBinWidth)), 300, 90, 120);
-             return f;
-         }(),
+        {"lossless, wall at 16.9 kHz, silence above, frames cut inside the band", StreamCodec::Flac,
+         44100, 900, Wall(16900.0, -135.0), Features(44100, {Sloped(16900.0), CutInside(16900.0)}),
+         Assessment::Transcoded, "MP3 ~128 kbps"},
+        {"lossless, wall at 17.4 kHz where the frames stop dead", StreamCodec::Pcm, 44100, 1411,
+         Wall(17400.0, -135.0), Features(44100, {StopDead(17400.0)}), Assessment::Transcoded,
+         "AAC ~128 kbps"},
+        {"a steady signal stopping dead at 17.4 kHz in every frame tells nothing", StreamCodec::Pcm,
+         44100, 1411, Wall(17400.0, -135.0), Features(44100, {StopDead(17400.0)}, true),
          Assessment::BandLimited, ""},
-        {"a noise floor above the wall is no codec's silence", StreamCodec::Flac, 900,
-         Wall(16900.0, -95.0), Holes(16300.0, 90, 120), Assessment::BandLimited, ""},
-        {"MP3 at 128 kbps with its own wall and holes", StreamCodec::Mp3, 128,
-         Wall(16900.0, -135.0), Holes(16300.0, 90, 120), Assessment::Clean, ""},
-        {"MP3 at 320 kbps with its own wall at 20.4 kHz", StreamCodec::Mp3, 320,
-         Wall(20400.0, -135.0), Holes(19900.0, 90, 120), Assessment::Clean, ""},
-        {"MP3 at 320 kbps holding a 128 kbps wall", StreamCodec::Mp3, 320, Wall(16900.0, -135.0),
-         Holes(16300.0, 90, 120), Assessment::Transcoded, "MP3 ~128 kbps"},
-        {"Vorbis at 192 kbps holding a 16 kHz wall", StreamCodec::Vorbis, 192,
-         Wall(16000.0, -135.0), Holes(15500.0, 60, 150), Assessment::Transcoded, "MP3 ~128 kbps"},
-        {"full band to Nyquist", StreamCodec::Flac, 900, Wall(30000.0, -135.0), NoHoles(),
+        {"the same wall met along a slope is a filter's", StreamCodec::Flac, 44100, 900,
+         Wall(16900.0, -135.0), Features(44100, {Sloped(16900.0)}), Assessment::BandLimited, ""},
+        {"a noise floor above the wall is no codec's silence", StreamCodec::Flac, 44100, 900,
+         Wall(16900.0, -95.0), Features(44100, {Sloped(16900.0), CutInside(16900.0)}),
+         Assessment::BandLimited, ""},
+        {"too few frames end near the wall to tell", StreamCodec::Flac, 44100, 900,
+         Wall(16900.0, -135.0), Features(44100, {{15900.0, 30, 30, 30}}), Assessment::BandLimited,
+         ""},
+        {"no codec ends its band at 7.5 kHz", StreamCodec::Flac, 44100, 900, Wall(7500.0, -135.0),
+         Features(44100, {Sloped(7500.0), CutInside(7500.0)}), Assessment::BandLimited, ""},
+        {"MP3 at 128 kbps with its own wall and cuts", StreamCodec::Mp3, 44100, 128,
+         Wall(16900.0, -135.0), Features(44100, {Sloped(16900.0), CutInside(16900.0)}),
          Assessment::Clean, ""},
-        {"22.05 kHz audio raised to 44.1 kHz", StreamCodec::Flac, 700, Wall(10900.0, -135.0),
-         NoHoles(), Assessment::Upsampled, "22.05 kHz audio"},
-        {"32 kHz audio raised to 44.1 kHz", StreamCodec::Pcm, 1411, Wall(15800.0, -135.0),
-         NoHoles(), Assessment::Upsampled, "32 kHz audio"},
-        {"a low-pass well under 16 kHz is no resampler's", StreamCodec::Flac, 900,
-         Wall(14000.0, -135.0), NoHoles(), Assessment::BandLimited, ""},
-        {"a gentle roll-off", StreamCodec::Flac, 900, [](double hz) { return -50.0 - hz / 200.0; },
-         NoHoles(), Assessment::BandLimited, ""},
+        {"MP3 at 320 kbps with its own wall at 20.4 kHz", StreamCodec::Mp3, 44100, 320,
+         Wall(20400.0, -135.0), Features(44100, {StopDead(20400.0)}), Assessment::Clean, ""},
+        {"MP3 at 320 kbps holding a 128 kbps wall", StreamCodec::Mp3, 44100, 320,
+         Wall(16900.0, -135.0), Features(44100, {Sloped(16900.0), CutInside(16900.0)}),
+         Assessment::Transcoded, "MP3 ~128 kbps"},
+        {"Vorbis at 192 kbps holding a 16 kHz wall", StreamCodec::Vorbis, 44100, 192,
+         Wall(16000.0, -135.0), Features(44100, {Sloped(16000.0), CutInside(16000.0)}),
+         Assessment::Transcoded, "MP3 ~128 kbps"},
+        {"a lossy file whose music fades out early: its own codec's cuts", StreamCodec::Mp3, 44100,
+         320,
+         [](double hz) {
+             return hz < 15000.0 ? -60.0 : std::max(-60.0 - (hz - 15000.0) / 50.0, -135.0);
+         },
+         Features(44100, {Sloped(16000.0), CutInside(16000.0)}), Assessment::BandLimited, ""},
+        {"full band to Nyquist", StreamCodec::Flac, 44100, 900, Wall(30000.0, -135.0),
+         Features(44100, {}), Assessment::Clean, ""},
+        {"22.05 kHz audio raised to 44.1 kHz", StreamCodec::Flac, 44100, 700, Wall(10900.0, -135.0),
+         Features(44100, {Sloped(10900.0)}), Assessment::Upsampled, "22.05 kHz audio"},
+        {"32 kHz audio raised to 44.1 kHz by a brick-wall resampler", StreamCodec::Pcm, 44100, 1411,
+         Wall(15800.0, -135.0), Features(44100, {StopDead(15800.0)}), Assessment::Upsampled,
+         "32 kHz audio"},
+        {"a low-pass well under 16 kHz is no resampler's", StreamCodec::Flac, 44100, 900,
+         Wall(14000.0, -135.0), Features(44100, {Sloped(14000.0)}), Assessment::BandLimited, ""},
+        {"a gentle roll-off", StreamCodec::Flac, 44100, 900,
+         [](double hz) { return -50.0 - hz / 200.0; }, Features(44100, {}), Assessment::BandLimited,
+         ""},
+        {"a 96 kHz master's resampler wall at 20.5 kHz, steep but passing all", StreamCodec::Flac,
+         44100, 900, Wall(20500.0, -135.0), Features(44100, {{20450.0, 300, 150, 90}}),
+         Assessment::Clean, ""},
+        {"48 kHz lossless ending at 20 kHz frame after frame", StreamCodec::Flac, 48000, 1500,
+         Wall(20000.0, -135.0), Features(48000, {{19950.0, 300, 40, 0}}), Assessment::Transcoded,
+         "Opus"},
+        {"the same at 44.1 kHz is a resampler's wall", StreamCodec::Flac, 44100, 900,
+         Wall(20000.0, -135.0), Features(44100, {{19950.0, 300, 40, 0}}), Assessment::Clean, ""},
+        {"48 kHz lossless with its wall at 23 kHz", StreamCodec::Flac, 48000, 1500,
+         Wall(23000.0, -135.0), Features(48000, {{19950.0, 300, 0, 0}}), Assessment::Clean, ""},
     };
     for (const Case& c : cases) {
         const SourceAssessment a =
-            AssessSource(Quality(44100, c.kbps), PowerSum(c.level), c.features, c.codec);
+            AssessSource(Quality(c.rate, c.kbps), PowerSum(c.level, c.rate), c.features, c.codec);
         EXPECT_EQ(AssessmentWord(a.Kind), AssessmentWord(c.expected))
             << c.name << ": " << a.Explanation.toStdString() << " (wall " << a.Evidence.WallHz
-            << ", holes " << a.Evidence.HoleRate << "/" << a.Evidence.HoleBaseline << ")";
+            << ", knee " << a.Evidence.KneeHz << ", edges " << a.Evidence.EdgeFrames << " cut "
+            << a.Evidence.InnerCutRate << " abrupt " << a.Evidence.AbruptRate << " 20k "
+            << a.Evidence.Edge20kRate << ")";
         EXPECT_EQ(a.Source.toStdString(), c.source) << c.name;
         EXPECT_FALSE(a.Explanation.isEmpty()) << c.name;
     }
@@ -118,9 +173,10 @@ TEST(SourceAssessment, ErrorsAndTooLittleSound) {
     EXPECT_EQ(a.Kind, Assessment::Error);
     EXPECT_FALSE(a.Explanation.contains(broken.Reason)) << "the reason is told once, in its column";
 
-    SourceFeatures few = Holes(16300.0, 90, 120);
+    SourceFeatures few = Features(44100, {CutInside(16900.0)});
     few.setFrames(12);
-    a = AssessSource(Quality(44100, 900), PowerSum(Wall(16900.0, -135.0)), few, StreamCodec::Flac);
+    a = AssessSource(Quality(44100, 900), PowerSum(Wall(16900.0, -135.0), 44100), few,
+                     StreamCodec::Flac);
     EXPECT_EQ(a.Kind, Assessment::Unknown);
 }
 

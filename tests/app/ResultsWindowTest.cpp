@@ -79,7 +79,7 @@ TEST_F(AppFormTest, ARaisedAnalysisIsExportedAsTheCliReportsIt) {
     ASSERT_EQ(lines.size(), 4) << lines.join(u'|').toStdString(); // header, 2 rows, final newline
     // The verdict's fields, then the second opinion's: none made by the
     // scripted analysis, an error for the one that raised.
-    const QString noEvidence = QStringLiteral(",unknown,0,0,0,0,0,0,0,0,0,0");
+    const QString noEvidence = QStringLiteral(",unknown,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
     EXPECT_EQ(lines[1],
               ok + QStringLiteral(",320,44100,16000.5,false,Possible,true,for fine 320k.mp3") +
                   QStringLiteral(",unknown,,") + noEvidence);

@@ -49,6 +49,10 @@ QualityAndSource Sample(int n) {
     e.HoleBaseline = 0.0123f;
     e.OwnWallHz = n % 2 ? 0.0f : 19800.0f;
     e.Frames = 1000 + n;
+    e.EdgeFrames = 300 + n;
+    e.InnerCutRate = 0.3456789f;
+    e.AbruptRate = 0.0123456f + float(n) / 100.0f;
+    e.Edge20kRate = 0.75f;
     return sample;
 }
 
@@ -78,6 +82,10 @@ void ExpectSame(const QualityAndSource& x, const QualityAndSource& y) {
     EXPECT_EQ(p.Evidence.HoleBaseline, q.Evidence.HoleBaseline);
     EXPECT_EQ(p.Evidence.OwnWallHz, q.Evidence.OwnWallHz);
     EXPECT_EQ(p.Evidence.Frames, q.Evidence.Frames);
+    EXPECT_EQ(p.Evidence.EdgeFrames, q.Evidence.EdgeFrames);
+    EXPECT_EQ(p.Evidence.InnerCutRate, q.Evidence.InnerCutRate);
+    EXPECT_EQ(p.Evidence.AbruptRate, q.Evidence.AbruptRate);
+    EXPECT_EQ(p.Evidence.Edge20kRate, q.Evidence.Edge20kRate);
 }
 
 FileStamp Stamp(int n) {
@@ -145,6 +153,8 @@ TEST(StoredReport, AnythingIncompleteOrOutOfRangeReadsAsNothing) {
         {"evidence", QStringLiteral("none")},
         {"evidence/codec", -1},
         {"evidence/frames", QJsonValue(QJsonValue::Undefined)},
+        {"evidence/edge_frames", -3},
+        {"evidence/abrupt_rate", QJsonValue(QJsonValue::Undefined)},
         {"evidence/wall_hz", QJsonValue(QJsonValue::Undefined)},
         {"evidence/hole_rate", QStringLiteral("0.1")},
         {"evidence/own_wall_hz", QJsonValue::Null},

@@ -1,0 +1,91 @@
+#include "analysis/FrameEdges.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The quietest floor a frame is taken to have: digital silence as the level
+// spectrum writes it (-120 dB).
+constexpr double kSilentPower = 1e-12;
+// Ends are looked for down to about 2 kHz at 44.1 kHz; lower, nothing a
+// codec or a resampler does is told apart from the music itself.
+constexpr int kLowestEnd = 93;
+constexpr int kTopBins = 32;
+
+double MeanPower(const double* power, int first, int last) {
+    double sum = 0.0;
+    for (int b = first; b <= last; ++b)
+        sum += power[b];
+    return sum / double(last - first + 1);
+}
+
+double Ratio(double db) {
+    return std::pow(10.0, db / 10.0);
+}
+
+} // namespace
+
+void FrameEdges::addFrame(const float magnitudes[kBins]) {
+    ++m_frames;
+    double power[kBins];
+    for (int b = 0; b < kBins; ++b)
+        power[b] = double(magnitudes[b]) * double(magnitudes[b]);
+
+    std::array<double, kTopBins> top;
+    std::copy(power + kBins - kTopBins, power + kBins, top.begin());
+    std::nth_element(top.begin(), top.begin() + kTopBins / 2, top.end());
+    const double floor = std::max(top[kTopBins / 2], kSilentPower);
+    static const double endRatio = Ratio(kEndAboveFloorDb);
+    const double threshold = floor * endRatio;
+
+    // The end: 8 bins above it must lie inside the spectrum to measure the fall.
+    int end = -1;
+    for (int b = kBins - 4; b >= kLowestEnd; --b) {
+        if (power[b] > threshold && power[b - 1] > threshold) {
+            end = b;
+            break;
+        }
+    }
+    if (end < 0 || end + 8 > kBins - 1)
+        return;
+    static const double cutRatio = Ratio(kCutDb);
+    static const double abruptRatio = Ratio(kAbruptDb);
+    const std::size_t at = std::size_t(end);
+    ++m_ending[at];
+    if (MeanPower(power, end - 8, end - 3) >= cutRatio * MeanPower(power, end + 3, end + 8))
+        ++m_cut[at];
+    if (MeanPower(power, end - 2, end) >= abruptRatio * MeanPower(power, end + 3, end + 5))
+        ++m_abrupt[at];
+}
+
+namespace {
+
+std::uint64_t Sum(const std::array<std::uint32_t, FrameEdges::kBins>& counts, int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, FrameEdges::kBins - 1);
+    std::uint64_t sum = 0;
+    for (int b = first; b <= last; ++b)
+        sum += counts[std::size_t(b)];
+    return sum;
+}
+
+} // namespace
+
+std::uint64_t FrameEdges::endingIn(int first, int last) const {
+    return Sum(m_ending, first, last);
+}
+
+std::uint64_t FrameEdges::cutIn(int first, int last) const {
+    return Sum(m_cut, first, last);
+}
+
+std::uint64_t FrameEdges::abruptIn(int first, int last) const {
+    return Sum(m_abrupt, first, last);
+}
+
+void FrameEdges::setCounts(int bin, std::uint32_t ending, std::uint32_t cut, std::uint32_t abrupt) {
+    m_ending[std::size_t(bin)] = ending;
+    m_cut[std::size_t(bin)] = cut;
+    m_abrupt[std::size_t(bin)] = abrupt;
+}
