@@ -82,3 +82,6 @@ if [ -x "$build/bin/korvane-vendor-load" ]; then
   "$build/bin/korvane-vendor-load" --server "$build/bin/korvane-vendor-server" \
     --work "$here/out/vendor-load" --seconds "${VENDOR_LOAD_SECONDS:-20}" --after-kill 5
 fi
+if [ -x "$here/labelled/run.sh" ]; then
+  bash "$here/labelled/run.sh" "$build"
+fi

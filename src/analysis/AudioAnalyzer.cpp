@@ -179,6 +179,12 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path) {
 }
 
 TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop) {
+    return AnalyzeAudioFile(path, std::move(stop), nullptr, nullptr, nullptr);
+}
+
+TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
+                                     const std::function<void(const float*)>& audibleFrame,
+                                     std::uint32_t* codecType, Spectrum1024* powerSum) {
     const HSTREAM stream = CreateFileStream(path, stop);
     if (stop.stop_requested())
         return StoppedAnalysis();
@@ -189,11 +195,25 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token sto
         return result;
     }
     const StreamGuard guard(stream);
+    if (codecType) {
+        BASS_CHANNELINFO info{};
+        BASS_ChannelGetInfo(stream, &info);
+        *codecType = info.ctype;
+    }
     // Asked only when the stream states no bitrate.
-    const TAudioQualityResult result = AnalyzeAudioStream(
-        stream, [&path] { return FileSizeOrUnknown(path); }, stop);
+    AudioQualityPass pass(stream, [&path] { return FileSizeOrUnknown(path); });
+    float frame[kBins];
+    while (pass.wantsFrames() && !stop.stop_requested() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
+        if (pass.addFrame(frame) && audibleFrame)
+            audibleFrame(frame);
+    }
     // The spectrum of part of a file says nothing about the file.
-    return stop.stop_requested() ? StoppedAnalysis() : result;
+    if (stop.stop_requested())
+        return StoppedAnalysis();
+    if (powerSum)
+        *powerSum = pass.powerSum();
+    return pass.result();
 }
 
 TAudioQualityResult StoppedAnalysis() {
@@ -240,15 +260,16 @@ AudioQualityPass::AudioQualityPass(HSTREAM stream, const std::function<std::int6
     }
 }
 
-void AudioQualityPass::addFrame(const float* frame) {
+bool AudioQualityPass::addFrame(const float* frame) {
     double audible = 0.0;
     for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
         audible += double(frame[b]) * double(frame[b]);
     if (audible < kSilentPower)
-        return;
+        return false;
     for (int b = 0; b < kBins; ++b)
         m_powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
     ++m_audibleFrames;
+    return true;
 }
 
 TAudioQualityResult AudioQualityPass::result() const {

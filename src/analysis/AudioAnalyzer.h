@@ -37,6 +37,14 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path);
 // part that was read. Callers that asked for the stop drop that result.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop);
 
+// The same, handing every audible frame on to `audibleFrame` (when set) and the
+// stream's BASS_CHANNELINFO::ctype to `codecType` (when set), so a second
+// analysis rides on the same decoding pass; `powerSum` (when set) receives
+// the accumulated power of the audible frames.
+TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
+                                     const std::function<void(const float*)>& audibleFrame,
+                                     std::uint32_t* codecType, Spectrum1024* powerSum);
+
 // What a stopped analysis gives: qvError with the reason "Analysis stopped".
 TAudioQualityResult StoppedAnalysis();
 
@@ -52,9 +60,13 @@ public:
     // False once the result no longer depends on frames (no sample rate).
     bool wantsFrames() const { return !m_settled; }
     // The next frame's 1024 magnitudes, as BASS_DATA_FFT2048 gives them.
-    void addFrame(const float* magnitudes);
+    // True when the frame was audible and counted.
+    bool addFrame(const float* magnitudes);
     // The analysis of the frames added so far.
     TAudioQualityResult result() const;
+    // The power summed over the audible frames so far, and their count.
+    const Spectrum1024& powerSum() const { return m_powerSum; }
+    std::int64_t audibleFrames() const { return m_audibleFrames; }
 
 private:
     TAudioQualityResult m_result;

@@ -188,6 +188,7 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
     info->freq = source->sampleRate();
     info->chans = DWORD(source->channels());
     info->flags = BASS_STREAM_DECODE;
+    info->ctype = DWORD(source->codec());
     return Succeed();
 }
 

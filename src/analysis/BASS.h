@@ -73,7 +73,7 @@ struct BASS_CHANNELINFO {
     DWORD freq;  // sample rate in Hz
     DWORD chans; // channels
     DWORD flags;
-    DWORD ctype;
+    DWORD ctype;   // how the stream is coded: a StreamCodec value (analysis/StreamCodec.h)
     DWORD origres; // bits per sample of the source, 0 when not known
     DWORD plugin;
     DWORD sample;

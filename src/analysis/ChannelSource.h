@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/StreamCodec.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -18,6 +20,8 @@ public:
     virtual int channels() const = 0;
     // Average bitrate of the audio stream in kbps, when it can be known.
     virtual std::optional<double> bitrateKbps() = 0;
+    // How the audio stream is coded; Unknown when the source cannot tell.
+    virtual StreamCodec codec() const { return StreamCodec::Unknown; }
     // Length in sample frames, when the container states it.
     virtual std::optional<std::int64_t> lengthFrames() const = 0;
     // Decodes the next 2048 sample frames (zero-padding a final partial one)

@@ -11,9 +11,11 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/codec_desc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/mem.h>
@@ -138,6 +140,53 @@ int FirstAudioStream(const AVFormatContext& format) {
     return -1;
 }
 
+StreamCodec CodecKind(AVCodecID id) {
+    switch (id) {
+    case AV_CODEC_ID_MP3:
+        return StreamCodec::Mp3;
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP1:
+        return StreamCodec::Mp2;
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_AAC_LATM:
+        return StreamCodec::Aac;
+    case AV_CODEC_ID_VORBIS:
+        return StreamCodec::Vorbis;
+    case AV_CODEC_ID_OPUS:
+        return StreamCodec::Opus;
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+    case AV_CODEC_ID_WMAPRO:
+        return StreamCodec::Wma;
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+        return StreamCodec::Ac3;
+    case AV_CODEC_ID_FLAC:
+        return StreamCodec::Flac;
+    case AV_CODEC_ID_ALAC:
+        return StreamCodec::Alac;
+    case AV_CODEC_ID_WAVPACK:
+        return StreamCodec::WavPack;
+    case AV_CODEC_ID_APE:
+        return StreamCodec::MonkeysAudio;
+    case AV_CODEC_ID_TTA:
+        return StreamCodec::Tta;
+    default:
+        break;
+    }
+    // The rest by what FFmpeg knows of them: a lossless property without a
+    // lossy one (PCM, TrueHD, WMA Lossless...) or a lossy one.
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+    if (!descriptor)
+        return StreamCodec::Unknown;
+    if ((descriptor->props & AV_CODEC_PROP_LOSSY) != 0)
+        return StreamCodec::OtherLossy;
+    if ((descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0)
+        return std::string_view(descriptor->name).starts_with("pcm_") ? StreamCodec::Pcm
+                                                                      : StreamCodec::OtherLossless;
+    return StreamCodec::Unknown;
+}
+
 } // namespace
 
 const char* AudioDecoderNames() {
@@ -163,6 +212,7 @@ DecoderStream::DecoderStream(std::unique_ptr<DecoderInput> input, FfmpegPtr<AVFo
       m_packet(std::move(packet)), m_frame(std::move(frame)), m_streamIndex(streamIndex) {
     const AVStream* stream = m_format->streams[m_streamIndex];
     const AVCodecParameters* par = stream->codecpar;
+    m_codecKind = CodecKind(par->codec_id);
     m_sampleRate = std::uint32_t(par->sample_rate);
     m_channels = par->ch_layout.nb_channels;
 

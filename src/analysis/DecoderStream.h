@@ -38,6 +38,7 @@ public:
     int channels() const override { return m_channels; }
     std::optional<double> bitrateKbps() override;
     std::optional<std::int64_t> lengthFrames() const override { return m_lengthFrames; }
+    StreamCodec codec() const override { return m_codecKind; }
     int nextFft2048(float magnitudes[1024]) override;
     void stopOn(std::stop_token stop) override;
 
@@ -73,6 +74,7 @@ private:
     int m_failedFrames = 0;           // decoding errors since the last frame or packet taken
     std::int64_t m_decodedFrames = 0; // sample frames out of the decoder so far
 
+    StreamCodec m_codecKind = StreamCodec::Unknown;
     std::uint32_t m_sampleRate = 0;
     int m_channels = 0;
     std::optional<std::int64_t> m_lengthFrames;

@@ -3,7 +3,9 @@
 FileReport AnalyzeFile(const QString& path, std::stop_token stop) {
     FileReport report;
     report.Path = path;
-    report.Quality = AnalyzeAudioQuality(path, std::move(stop));
+    QualityAndSource both = AnalyzeQualityAndSource(path, std::move(stop));
+    report.Quality = std::move(both.Quality);
+    report.Source = std::move(both.Source);
     return report;
 }
 
@@ -14,6 +16,12 @@ TAudioQualityResult ResultOrFailure(const FileReport& report) {
     failed.Verdict = qvError;
     failed.Reason = QStringLiteral("Analysis failed: %1").arg(report.RaisedReason);
     return failed;
+}
+
+SourceAssessment AssessmentOrFailure(const FileReport& report) {
+    if (!report.Raised)
+        return report.Source;
+    return FailedAssessment();
 }
 
 FileReport RaisedReport(const QString& path, const QString& reason) {

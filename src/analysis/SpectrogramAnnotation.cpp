@@ -9,6 +9,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -51,6 +52,21 @@ QString CutoffCaption(const TAudioQualityResult& analysis, std::uint32_t sampleR
                QStringLiteral("no cutoff up to %1 kHz").arg(OneDecimal(nyquist / 1000.0));
     return word + kDot +
            QStringLiteral("cutoff %1 kHz").arg(OneDecimal(analysis.CutoffHz / 1000.0));
+}
+
+// Copies a 24-bit picture into the 32-bit canvas at `at`, pixel by pixel;
+// false for other formats. The painter would convert a whole picture of
+// 32768 columns first, 128 MiB beside the canvas.
+bool CopyPicture(const QImage& picture, QImage& canvas, QPoint at) {
+    if (picture.format() != QImage::Format_BGR888 || canvas.format() != QImage::Format_RGB32)
+        return false;
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar* in = picture.constScanLine(y);
+        auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(at.y() + y)) + at.x();
+        for (int x = 0; x < picture.width(); ++x, in += 3)
+            out[x] = qRgb(in[2], in[1], in[0]);
+    }
+    return true;
 }
 
 struct Margins {
@@ -180,9 +196,11 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
     if (canvas.isNull())
         return result;
     canvas.fill(kBackground);
+    const bool copied = CopyPicture(picture, canvas, plot.topLeft());
     {
         QPainter painter(&canvas);
-        painter.drawImage(plot.topLeft(), picture);
+        if (!copied)
+            painter.drawImage(plot.topLeft(), picture);
         painter.setPen(QPen(kFrame, 1));
         painter.drawRect(plot.adjusted(-1, -1, 0, 0));
 
@@ -292,7 +310,8 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
             painter.drawText(box, Qt::AlignCenter, caption);
         }
     }
-    result.image = canvas.convertToFormat(QImage::Format_RGB888);
+    // Converted where it lies when Qt can: a full-width canvas is over 100 MiB.
+    result.image = std::move(canvas).convertToFormat(QImage::Format_RGB888);
     result.plot = plot;
     return result;
 }

@@ -44,11 +44,13 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     environment.Cache =
         std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
     environment.Analyze = [cache = environment.Cache](const QString& path, std::stop_token stop) {
+        QualityAndSource both = AnalyzeThroughCache(
+            cache.get(), path,
+            [&stop](const QString& file) { return AnalyzeQualityAndSource(file, stop); }, stop);
         FileReport report;
         report.Path = path;
-        report.Quality = AnalyzeThroughCache(
-            cache.get(), path,
-            [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); }, stop);
+        report.Quality = std::move(both.Quality);
+        report.Source = std::move(both.Source);
         return report;
     };
     environment.AnalysisThreads = OrderedAnalysis::DefaultThreads();

@@ -116,7 +116,8 @@ void TAppForm::reportArrived(quint64 step, qsizetype index, FileReport report) {
     if (m_pendingRow) {
         ListView1->fillRow(m_pendingRow,
                            report.Raised ? RaisedRowTexts() : RowTextsFor(report.Quality));
-        ListView1->setRowResult(m_pendingRow, ResultOrFailure(report));
+        ListView1->setRowResult(m_pendingRow,
+                                {ResultOrFailure(report), AssessmentOrFailure(report)});
     }
     m_pendingRow = nullptr;
     m_progress->setValue(int(index + 1));

@@ -17,8 +17,8 @@ void TAppForm::ExportResults1Click() {
     QList<ExportRow> rows;
     rows.reserve(ListView1->rowCount());
     for (int row = 0; row < ListView1->rowCount(); ++row) {
-        if (const std::optional<TAudioQualityResult> result = ListView1->rowResult(row))
-            rows.append({ListView1->caption(row), *result});
+        if (const std::optional<QualityAndSource> result = ListView1->rowResult(row))
+            rows.append({ListView1->caption(row), result->Quality, result->Source});
     }
     const QString failure = WriteResultsFile(target.FileName, target.Format, rows);
     if (!failure.isEmpty()) {

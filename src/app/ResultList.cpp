@@ -153,18 +153,18 @@ void TResultList::keyPressEvent(QKeyEvent* event) {
     QTableWidget::keyPressEvent(event);
 }
 
-void TResultList::setRowResult(QTableWidgetItem* caption, const TAudioQualityResult& result) {
+void TResultList::setRowResult(QTableWidgetItem* caption, const QualityAndSource& result) {
     caption->setData(ResultRole, QVariant::fromValue(result));
 }
 
-std::optional<TAudioQualityResult> TResultList::rowResult(int row) const {
+std::optional<QualityAndSource> TResultList::rowResult(int row) const {
     const QTableWidgetItem* caption = item(row, colFilename);
     if (!caption)
         return std::nullopt;
     const QVariant value = caption->data(ResultRole);
-    if (!value.canConvert<TAudioQualityResult>())
+    if (!value.canConvert<QualityAndSource>())
         return std::nullopt;
-    return value.value<TAudioQualityResult>();
+    return value.value<QualityAndSource>();
 }
 
 QString TResultList::selectedRowsAsText() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/SourceAssessment.h"
 #include "app/ResultRow.h"
 
 #include <QTableWidget>
@@ -34,9 +35,9 @@ public:
     void fillRow(QTableWidgetItem* caption, const TResultRowTexts& texts);
 
     // Keeps the result behind the row of `caption` for the export.
-    void setRowResult(QTableWidgetItem* caption, const TAudioQualityResult& result);
+    void setRowResult(QTableWidgetItem* caption, const QualityAndSource& result);
     // The result behind `row`; nothing while the row waits for its analysis.
-    std::optional<TAudioQualityResult> rowResult(int row) const;
+    std::optional<QualityAndSource> rowResult(int row) const;
     // The selected rows as the list shows them: one line per row, the six
     // columns separated by tabs (tabs and line breaks inside a text become
     // blanks), for pasting into a spreadsheet.

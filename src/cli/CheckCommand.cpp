@@ -3,6 +3,7 @@
 #include "analysis/AnalysisVersion.h"
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/OrderedAnalysis.h"
+#include "analysis/SourceAssessment.h"
 #include "cli/CliSupport.h"
 #include "cli/PathList.h"
 #include "cli/ResultWriter.h"
@@ -22,11 +23,13 @@ namespace {
 
 // One file, through the results of earlier runs when there is a cache.
 FileReport CheckFile(ResultCache* cache, const QString& path, std::stop_token stop) {
+    QualityAndSource both = AnalyzeThroughCache(
+        cache, path, [&stop](const QString& file) { return AnalyzeQualityAndSource(file, stop); },
+        stop);
     FileReport report;
     report.Path = path;
-    report.Quality = AnalyzeThroughCache(
-        cache, path, [&stop](const QString& file) { return AnalyzeAudioQuality(file, stop); },
-        stop);
+    report.Quality = std::move(both.Quality);
+    report.Source = std::move(both.Source);
     return report;
 }
 
@@ -39,7 +42,8 @@ int RunCheckCommand(const QStringList& arguments) {
         "A folder is searched at any depth for supported files; a file named here is analysed\n"
         "whatever its extension.\n\n"
         "Exit status: 0 nothing suspicious, 1 at least one Possible or Likely,\n"
-        "2 at least one Error, 64 bad usage."));
+        "2 at least one Error, 64 bad usage. With --fail-on assessment: 1 at least one\n"
+        "file assessed as transcoded or upsampled, 2 at least one error."));
     parser.addHelpOption();
     const QCommandLineOption formatOption(
         QStringList{QStringLiteral("f"), QStringLiteral("format")},
@@ -49,6 +53,11 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("Files analysed in parallel (default: the number of cores)."),
         QStringLiteral("N"), QString::number(std::max(1u, std::thread::hardware_concurrency())));
+    const QCommandLineOption failOnOption(
+        QStringList{QStringLiteral("fail-on")},
+        QStringLiteral("What sets the exit status: verdict (the Result column, default) or "
+                       "assessment (transcoded or upsampled)."),
+        QStringLiteral("what"), QStringLiteral("verdict"));
     const QCommandLineOption filesFromOption(
         QStringLiteral("files-from"),
         QStringLiteral("Also check the paths listed in FILE, one per line ('-': standard input);\n"
@@ -59,6 +68,7 @@ int RunCheckCommand(const QStringList& arguments) {
         QStringLiteral("The --files-from list is separated by NUL bytes (find -print0)."));
     parser.addOption(formatOption);
     parser.addOption(jobsOption);
+    parser.addOption(failOnOption);
     const QCommandLineOption noCacheOption(
         QStringLiteral("no-cache"),
         QStringLiteral("Analyse every file again: neither use nor keep the results of earlier\n"
@@ -94,6 +104,12 @@ int RunCheckCommand(const QStringList& arguments) {
     const int jobs = parser.value(jobsOption).toInt(&jobsOk);
     if (!jobsOk || jobs < 1)
         return UsageError(QStringLiteral("--jobs takes a whole number of 1 or more"));
+
+    const QString failOn = parser.value(failOnOption);
+    if (failOn != u"verdict" && failOn != u"assessment")
+        return UsageError(
+            QStringLiteral("unknown --fail-on '%1' (use verdict or assessment)").arg(failOn));
+    const bool followAssessment = failOn == u"assessment";
 
     QStringList targets = parser.positionalArguments().mid(1);
     if (parser.isSet(nullOption) && !parser.isSet(filesFromOption))
@@ -162,11 +178,18 @@ int RunCheckCommand(const QStringList& arguments) {
         },
         [&](qsizetype, FileReport report) {
             const TAudioQualityResult result = ResultOrFailure(report);
+            const SourceAssessment source = AssessmentOrFailure(report);
             printWarnings();
             progress.clear();
-            writer.writeRow(report.Path, result);
-            anyError |= result.Verdict == qvError;
-            anySuspicious |= result.IsSuspicious;
+            writer.writeRow(report.Path, result, source);
+            if (followAssessment) {
+                anyError |= source.Kind == Assessment::Error;
+                anySuspicious |=
+                    source.Kind == Assessment::Transcoded || source.Kind == Assessment::Upsampled;
+            } else {
+                anyError |= result.Verdict == qvError;
+                anySuspicious |= result.IsSuspicious;
+            }
             ++done;
             if (done < paths.size())
                 progress.show(

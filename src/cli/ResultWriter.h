@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,14 +17,17 @@ public:
     ResultWriter(std::FILE* out, OutputFormat format, const QStringList& paths);
 
     void writeHeader();
-    void writeRow(const QString& path, const TAudioQualityResult& result);
+    void writeRow(const QString& path, const TAudioQualityResult& result,
+                  const SourceAssessment& source);
 
 private:
     void write(const QString& line);
     QString tableLine(const QString& path, const QString& bitrate, const QString& sampleRate,
-                      const QString& cutoff, const QString& verdict, const QString& reason) const;
+                      const QString& cutoff, const QString& verdict, const QString& reason,
+                      const QString& assessment) const;
 
     std::FILE* m_out;
     OutputFormat m_format;
     int m_pathWidth = 8;
+    int m_reasonWidth = 6;
 };

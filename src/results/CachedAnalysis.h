@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 
 #include <QString>
 #include <functional>
@@ -13,7 +13,6 @@ class ResultCache;
 // ran, the result stored for next time. A null cache analyses every file.
 // What `analyze` raises passes through and nothing is stored; nor is a result
 // made after `stop` was requested (the analysis may have ended early).
-TAudioQualityResult
-AnalyzeThroughCache(ResultCache* cache, const QString& path,
-                    const std::function<TAudioQualityResult(const QString&)>& analyze,
-                    std::stop_token stop = {});
+QualityAndSource AnalyzeThroughCache(ResultCache* cache, const QString& path,
+                                     const std::function<QualityAndSource(const QString&)>& analyze,
+                                     std::stop_token stop = {});

@@ -206,7 +206,7 @@ void ResultCache::handleFailureLocked(int code, const char* during) {
     openLocked();
 }
 
-std::optional<TAudioQualityResult> ResultCache::lookup(const FileStamp& stamp) {
+std::optional<QualityAndSource> ResultCache::lookup(const FileStamp& stamp) {
     std::lock_guard lock(m_mutex);
     if (!m_db)
         return std::nullopt;
@@ -214,7 +214,7 @@ std::optional<TAudioQualityResult> ResultCache::lookup(const FileStamp& stamp) {
     const QByteArray path = stamp.CanonicalPath.toUtf8();
     sqlite3_bind_text(select, 1, path.constData(), int(path.size()), SQLITE_STATIC);
     const int code = sqlite3_step(select);
-    std::optional<TAudioQualityResult> found;
+    std::optional<QualityAndSource> found;
     if (code == SQLITE_ROW) {
         const qint64 size = sqlite3_column_int64(select, 0);
         const qint64 modifiedNs = sqlite3_column_int64(select, 1);
@@ -233,7 +233,7 @@ std::optional<TAudioQualityResult> ResultCache::lookup(const FileStamp& stamp) {
     return found;
 }
 
-void ResultCache::store(const FileStamp& stamp, const TAudioQualityResult& result) {
+void ResultCache::store(const FileStamp& stamp, const QualityAndSource& result) {
     std::lock_guard lock(m_mutex);
     if (!m_db)
         return;

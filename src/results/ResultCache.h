@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 #include "results/FileStamp.h"
 
 #include <QString>
@@ -41,8 +41,8 @@ public:
     // then misses and nothing is stored.
     bool isActive() const;
 
-    std::optional<TAudioQualityResult> lookup(const FileStamp& stamp);
-    void store(const FileStamp& stamp, const TAudioQualityResult& result);
+    std::optional<QualityAndSource> lookup(const FileStamp& stamp);
+    void store(const FileStamp& stamp, const QualityAndSource& report);
     // Forgets every stored result (of every analysis version); false when the
     // database could not be emptied.
     bool clear();

@@ -6,10 +6,11 @@ QByteArray ResultsFileBytes(ResultLineFormat format, const QList<ExportRow>& row
     QByteArray bytes;
     bytes.reserve(qsizetype(rows.size()) * 200);
     if (format == ResultLineFormat::Csv)
-        bytes.append(CsvHeaderLine().toUtf8()).append('\n');
+        bytes.append(AssessedCsvHeaderLine().toUtf8()).append('\n');
     for (const ExportRow& row : rows) {
-        const QString line = format == ResultLineFormat::Csv ? CsvLine(row.Path, row.Result)
-                                                             : JsonLine(row.Path, row.Result);
+        const QString line = format == ResultLineFormat::Csv
+                                 ? CsvLine(row.Path, row.Result, row.Source)
+                                 : JsonLine(row.Path, row.Result, row.Source);
         bytes.append(line.toUtf8()).append('\n');
     }
     return bytes;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 #include "results/ResultLines.h"
 
 #include <QList>
@@ -10,6 +10,7 @@
 struct ExportRow {
     QString Path;
     TAudioQualityResult Result;
+    SourceAssessment Source;
 };
 
 // The whole export: the lines of `korvane-cli check --format csv|jsonl` for

@@ -13,6 +13,27 @@ const QString kSharp = QStringLiteral("sharp_cutoff");
 const QString kVerdict = QStringLiteral("verdict");
 const QString kSuspicious = QStringLiteral("suspicious");
 const QString kReason = QStringLiteral("reason");
+const QString kAssessment = QStringLiteral("assessment");
+const QString kSource = QStringLiteral("source");
+const QString kExplanation = QStringLiteral("explanation");
+const QString kEvidence = QStringLiteral("evidence");
+
+// The evidence figures that are floats, by key.
+struct FloatField {
+    const char* Key;
+    float SourceEvidence::*Field;
+};
+constexpr FloatField kEvidenceFloats[] = {
+    {"wall_hz", &SourceEvidence::WallHz},
+    {"knee_hz", &SourceEvidence::KneeHz},
+    {"wall_drop_db", &SourceEvidence::WallDropDb},
+    {"wall_slope_db_per_khz", &SourceEvidence::WallSlopeDbPerKHz},
+    {"above_wall_db", &SourceEvidence::AboveWallDb},
+    {"hole_rate", &SourceEvidence::HoleRate},
+    {"hole_hz", &SourceEvidence::HoleHz},
+    {"hole_baseline", &SourceEvidence::HoleBaseline},
+    {"own_wall_hz", &SourceEvidence::OwnWallHz},
+};
 
 // A whole number in [low, high], or nothing.
 std::optional<qint64> WholeNumber(const QJsonValue& value, qint64 low, qint64 high) {
@@ -26,7 +47,15 @@ std::optional<qint64> WholeNumber(const QJsonValue& value, qint64 low, qint64 hi
 
 } // namespace
 
-QByteArray EncodeStoredReport(const TAudioQualityResult& r) {
+QByteArray EncodeStoredReport(const QualityAndSource& report) {
+    const TAudioQualityResult& r = report.Quality;
+    const SourceAssessment& a = report.Source;
+    QJsonObject evidence{
+        {QStringLiteral("codec"), qint64(a.Evidence.Codec)},
+        {QStringLiteral("frames"), qint64(a.Evidence.Frames)},
+    };
+    for (const FloatField& f : kEvidenceFloats)
+        evidence.insert(QLatin1String(f.Key), double(a.Evidence.*f.Field));
     const QJsonObject object{
         {kSampleRate, qint64(r.SampleRate)},
         {kBitrate, r.BitrateKbps},
@@ -35,11 +64,15 @@ QByteArray EncodeStoredReport(const TAudioQualityResult& r) {
         {kVerdict, int(r.Verdict)},
         {kSuspicious, r.IsSuspicious},
         {kReason, r.Reason},
+        {kAssessment, int(a.Kind)},
+        {kSource, a.Source},
+        {kExplanation, a.Explanation},
+        {kEvidence, evidence},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-std::optional<TAudioQualityResult> DecodeStoredReport(const QByteArray& bytes) {
+std::optional<QualityAndSource> DecodeStoredReport(const QByteArray& bytes) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
@@ -57,7 +90,31 @@ std::optional<TAudioQualityResult> DecodeStoredReport(const QByteArray& bytes) {
         !suspicious.isBool() || !reason.isString() || !std::isfinite(cutoff.toDouble()))
         return std::nullopt;
 
-    TAudioQualityResult r;
+    const auto kind =
+        WholeNumber(o.value(kAssessment), qint64(Assessment::Clean), qint64(Assessment::Error));
+    const QJsonValue source = o.value(kSource);
+    const QJsonValue explanation = o.value(kExplanation);
+    const QJsonObject evidence = o.value(kEvidence).toObject();
+    const auto codec = WholeNumber(evidence.value(QStringLiteral("codec")), 0, UINT32_MAX);
+    const auto frames = WholeNumber(evidence.value(QStringLiteral("frames")), 0, INT64_MAX / 2);
+    if (!kind || !source.isString() || !explanation.isString() || !codec || !frames)
+        return std::nullopt;
+
+    QualityAndSource report;
+    SourceAssessment& a = report.Source;
+    a.Kind = Assessment(*kind);
+    a.Source = source.toString();
+    a.Explanation = explanation.toString();
+    a.Evidence.Codec = StreamCodec(*codec);
+    a.Evidence.Frames = *frames;
+    for (const FloatField& f : kEvidenceFloats) {
+        const QJsonValue value = evidence.value(QLatin1String(f.Key));
+        if (!value.isDouble() || !std::isfinite(value.toDouble()))
+            return std::nullopt;
+        a.Evidence.*f.Field = float(value.toDouble());
+    }
+
+    TAudioQualityResult& r = report.Quality;
     r.SampleRate = std::uint32_t(*sampleRate);
     r.BitrateKbps = std::int32_t(*bitrate);
     r.CutoffHz = float(cutoff.toDouble());
@@ -65,5 +122,5 @@ std::optional<TAudioQualityResult> DecodeStoredReport(const QByteArray& bytes) {
     r.Verdict = TQualityVerdict(*verdict);
     r.IsSuspicious = suspicious.toBool();
     r.Reason = reason.toString();
-    return r;
+    return report;
 }

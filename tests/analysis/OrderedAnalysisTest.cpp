@@ -25,6 +25,8 @@ FileReport Echo(const QString& path, std::stop_token) {
     FileReport report;
     report.Quality.BitrateKbps = path.mid(1).toInt();
     report.Quality.Reason = path;
+    report.Source.Kind = Assessment::Clean;
+    report.Source.Source = path;
     return report;
 }
 
@@ -158,6 +160,11 @@ TEST(OrderedAnalysis, ARaisedAnalysisIsARaisedReportOfItsOwnFileOnly) {
     EXPECT_EQ(row.Verdict, qvError);
     EXPECT_EQ(row.Reason, u"Analysis failed: analysis raised");
     EXPECT_EQ(ResultOrFailure(deliveries.got[2].second).Reason, u"p2");
+    // Its assessment is an error too; the others keep their own.
+    EXPECT_EQ(AssessmentOrFailure(deliveries.got[1].second).Kind, Assessment::Error);
+    EXPECT_FALSE(AssessmentOrFailure(deliveries.got[1].second).Explanation.isEmpty());
+    EXPECT_EQ(AssessmentOrFailure(deliveries.got[2].second).Kind, Assessment::Clean);
+    EXPECT_EQ(AssessmentOrFailure(deliveries.got[2].second).Source, u"p2");
 }
 
 TEST(OrderedAnalysis, WorksOnSeveralFilesAtOnceButNoMoreThanItsThreads) {

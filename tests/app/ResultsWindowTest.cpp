@@ -77,10 +77,17 @@ TEST_F(AppFormTest, ARaisedAnalysisIsExportedAsTheCliReportsIt) {
     window.ExportResults1Click();
     const QStringList lines = QString::fromUtf8(ReadAll(resultsToSave.FileName)).split(u'\n');
     ASSERT_EQ(lines.size(), 4) << lines.join(u'|').toStdString(); // header, 2 rows, final newline
+    // The verdict's fields, then the second opinion's: none made by the
+    // scripted analysis, an error for the one that raised.
+    const QString noEvidence = QStringLiteral(",unknown,0,0,0,0,0,0,0,0,0,0");
     EXPECT_EQ(lines[1],
-              ok + QStringLiteral(",320,44100,16000.5,false,Possible,true,for fine 320k.mp3"));
-    EXPECT_EQ(lines[2], raises + QStringLiteral(
-                                     ",0,0,0,false,Error,false,Analysis failed: scripted failure"));
+              ok + QStringLiteral(",320,44100,16000.5,false,Possible,true,for fine 320k.mp3") +
+                  QStringLiteral(",unknown,,") + noEvidence);
+    EXPECT_EQ(lines[2],
+              raises +
+                  QStringLiteral(",0,0,0,false,Error,false,Analysis failed: scripted failure") +
+                  QStringLiteral(",error,,The file could not be analysed; the reason says why.") +
+                  noEvidence);
 }
 
 TEST_F(AppFormTest, AFailedExportSaysWhyAndLeavesNoFile) {
@@ -132,10 +139,12 @@ TEST_F(AppFormTest, StoredResultsSpareTheAnalysisUntilForgotten) {
     auto analysed = std::make_shared<std::atomic<int>>(0);
     environment.Cache = cache;
     environment.Analyze = Reports([cache, analysed](const QString& path) {
-        return AnalyzeThroughCache(cache.get(), path, [analysed](const QString& p) {
-            ++*analysed;
-            return ScriptedAnalysis(p);
-        });
+        return AnalyzeThroughCache(cache.get(), path,
+                                   [analysed](const QString& p) {
+                                       ++*analysed;
+                                       return QualityAndSource{ScriptedAnalysis(p), {}};
+                                   })
+            .Quality;
     });
     const QStringList files = {touch(QStringLiteral("a 320k.mp3"), "a"),
                                touch(QStringLiteral("b 128k.mp3"), "b")};

@@ -65,6 +65,10 @@ protected:
                  44100, 1, true);
         WriteWav(dir.filePath(QStringLiteral("set/lowrate.wav")), BinComb(1023, 22050, 3, 0.004f),
                  22050, 1, true);
+        // Sound up to 10.8 kHz in a 44.1 kHz file: 22.05 kHz audio raised
+        // (beside the set, which the folder test counts).
+        WriteWav(dir.filePath(QStringLiteral("upsampled.wav")), BinComb(500, 44100, 3, 0.004f),
+                 44100, 1, true);
         WriteWav(dir.filePath(QStringLiteral("set/silence.wav")), std::vector<float>(44100, 0.0f),
                  44100);
         WriteBytes(dir.filePath(QStringLiteral("set/notaudio.mp3")), "no sound here, \"quoted\"\n");
@@ -149,6 +153,13 @@ TEST_F(CliTest, ExitStatuses) {
         {{"check", "--format", "xml", "set"}, 64},
         {{"check", "--jobs", "0", "set"}, 64},
         {{"check", "--bogus", "set"}, 64},
+        // The assessment decides instead of the cutoff verdict: a steep
+        // low-pass without a codec's trace is band-limited, not suspicious.
+        {{"check", "--fail-on", "assessment", "set/fullband.wav", "set/bandlimited.wav"}, 0},
+        {{"check", "--fail-on", "verdict", "set/fullband.wav", "set/bandlimited.wav"}, 1},
+        {{"check", "--fail-on", "assessment", "upsampled.wav"}, 1},
+        {{"check", "--fail-on", "assessment", "upsampled.wav", "set/silence.wav"}, 2},
+        {{"check", "--fail-on", "cutoff", "set"}, 64},
         {{"frobnicate"}, 64},
         {{}, 64},
         {{"--version"}, 0},

@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <atomic>
 #include <fcntl.h>
@@ -21,8 +23,9 @@ using namespace testmedia;
 
 namespace {
 
-TAudioQualityResult Sample(int n) {
-    TAudioQualityResult r;
+QualityAndSource Sample(int n) {
+    QualityAndSource sample;
+    TAudioQualityResult& r = sample.Quality;
     r.SampleRate = 44100;
     r.BitrateKbps = 100 + n;
     r.CutoffHz = 15000.25f + float(n);
@@ -30,10 +33,28 @@ TAudioQualityResult Sample(int n) {
     r.Verdict = TQualityVerdict(n % 4);
     r.IsSuspicious = r.Verdict == qvPossible || r.Verdict == qvLikely;
     r.Reason = QStringLiteral("reason %1, \"quoted\" ü").arg(n);
-    return r;
+    SourceAssessment& a = sample.Source;
+    a.Kind = Assessment(n % 6);
+    a.Source = n % 3 == 0 ? QString() : QStringLiteral("MP3 ~%1 kbps").arg(128 + n);
+    a.Explanation = QStringLiteral("explanation %1, \"quoted\" ü").arg(n);
+    SourceEvidence& e = a.Evidence;
+    e.Codec = n % 2 ? StreamCodec::Flac : StreamCodec::Mp3;
+    e.WallHz = 16000.125f + float(n);
+    e.KneeHz = 15012.3f + float(n);
+    e.WallDropDb = 41.7f;
+    e.WallSlopeDbPerKHz = 123.456f;
+    e.AboveWallDb = -117.3f - float(n);
+    e.HoleRate = 0.1234567f;
+    e.HoleHz = 15330.0f;
+    e.HoleBaseline = 0.0123f;
+    e.OwnWallHz = n % 2 ? 0.0f : 19800.0f;
+    e.Frames = 1000 + n;
+    return sample;
 }
 
-void ExpectSame(const TAudioQualityResult& a, const TAudioQualityResult& b) {
+void ExpectSame(const QualityAndSource& x, const QualityAndSource& y) {
+    const TAudioQualityResult& a = x.Quality;
+    const TAudioQualityResult& b = y.Quality;
     EXPECT_EQ(a.SampleRate, b.SampleRate);
     EXPECT_EQ(a.BitrateKbps, b.BitrateKbps);
     EXPECT_EQ(a.CutoffHz, b.CutoffHz);
@@ -41,6 +62,22 @@ void ExpectSame(const TAudioQualityResult& a, const TAudioQualityResult& b) {
     EXPECT_EQ(a.Verdict, b.Verdict);
     EXPECT_EQ(a.IsSuspicious, b.IsSuspicious);
     EXPECT_EQ(a.Reason, b.Reason);
+    const SourceAssessment& p = x.Source;
+    const SourceAssessment& q = y.Source;
+    EXPECT_EQ(p.Kind, q.Kind);
+    EXPECT_EQ(p.Source, q.Source);
+    EXPECT_EQ(p.Explanation, q.Explanation);
+    EXPECT_EQ(p.Evidence.Codec, q.Evidence.Codec);
+    EXPECT_EQ(p.Evidence.WallHz, q.Evidence.WallHz);
+    EXPECT_EQ(p.Evidence.KneeHz, q.Evidence.KneeHz);
+    EXPECT_EQ(p.Evidence.WallDropDb, q.Evidence.WallDropDb);
+    EXPECT_EQ(p.Evidence.WallSlopeDbPerKHz, q.Evidence.WallSlopeDbPerKHz);
+    EXPECT_EQ(p.Evidence.AboveWallDb, q.Evidence.AboveWallDb);
+    EXPECT_EQ(p.Evidence.HoleRate, q.Evidence.HoleRate);
+    EXPECT_EQ(p.Evidence.HoleHz, q.Evidence.HoleHz);
+    EXPECT_EQ(p.Evidence.HoleBaseline, q.Evidence.HoleBaseline);
+    EXPECT_EQ(p.Evidence.OwnWallHz, q.Evidence.OwnWallHz);
+    EXPECT_EQ(p.Evidence.Frames, q.Evidence.Frames);
 }
 
 FileStamp Stamp(int n) {
@@ -67,7 +104,7 @@ protected:
 } // namespace
 
 TEST(StoredReport, ReadsBackWhatWasWritten) {
-    for (int n = 0; n < 4; ++n) {
+    for (int n = 0; n < 6; ++n) {
         const auto back = DecodeStoredReport(EncodeStoredReport(Sample(n)));
         ASSERT_TRUE(back.has_value()) << n;
         ExpectSame(*back, Sample(n));
@@ -89,6 +126,46 @@ TEST(StoredReport, AnythingIncompleteOrOutOfRangeReadsAsNothing) {
     };
     for (const char* text : cases)
         EXPECT_FALSE(DecodeStoredReport(QByteArray(text)).has_value()) << text;
+
+    // A whole report with one field of the second opinion missing or unsound.
+    const QJsonObject whole = QJsonDocument::fromJson(EncodeStoredReport(Sample(1))).object();
+    ASSERT_TRUE(DecodeStoredReport(QJsonDocument(whole).toJson()).has_value());
+    struct Change {
+        const char* Key;     // top-level key, or "evidence/<key>"
+        QJsonValue NewValue; // Undefined: the key is removed
+    };
+    const Change changes[] = {
+        {"assessment", QJsonValue(QJsonValue::Undefined)},
+        {"assessment", 6},
+        {"assessment", -1},
+        {"assessment", 1.5},
+        {"source", QJsonValue::Null},
+        {"explanation", 3},
+        {"evidence", QJsonValue(QJsonValue::Undefined)},
+        {"evidence", QStringLiteral("none")},
+        {"evidence/codec", -1},
+        {"evidence/frames", QJsonValue(QJsonValue::Undefined)},
+        {"evidence/wall_hz", QJsonValue(QJsonValue::Undefined)},
+        {"evidence/hole_rate", QStringLiteral("0.1")},
+        {"evidence/own_wall_hz", QJsonValue::Null},
+    };
+    for (const Change& change : changes) {
+        QJsonObject object = whole;
+        const QString key = QString::fromLatin1(change.Key);
+        if (key.startsWith(QStringLiteral("evidence/"))) {
+            QJsonObject evidence = object.value(QStringLiteral("evidence")).toObject();
+            if (change.NewValue.isUndefined())
+                evidence.remove(key.mid(9));
+            else
+                evidence.insert(key.mid(9), change.NewValue);
+            object.insert(QStringLiteral("evidence"), evidence);
+        } else if (change.NewValue.isUndefined()) {
+            object.remove(key);
+        } else {
+            object.insert(key, change.NewValue);
+        }
+        EXPECT_FALSE(DecodeStoredReport(QJsonDocument(object).toJson()).has_value()) << change.Key;
+    }
 }
 
 TEST_F(ResultCacheTest, HitsOnlyForTheSameFileStateAndVersion) {
@@ -160,7 +237,7 @@ TEST_F(ResultCacheTest, AnalysesOnAMissAndAgainWhenTheFileChangesInPlace) {
 
     // What the analysis raises passes through, and nothing is stored.
     const QString other = WriteBytes(dir.filePath(QStringLiteral("raises.flac")), "x");
-    auto raising = [](const QString&) -> TAudioQualityResult { throw std::runtime_error("boom"); };
+    auto raising = [](const QString&) -> QualityAndSource { throw std::runtime_error("boom"); };
     EXPECT_THROW(AnalyzeThroughCache(cache.get(), other, raising), std::runtime_error);
     EXPECT_EQ(cache->size(), 1);
 
@@ -258,7 +335,8 @@ TEST_F(ResultCacheTest, SeveralConnectionsWriteAndReadAtOnce) {
             for (int n = t; n < 600; n += 4) {
                 cache->store(Stamp(n), Sample(n));
                 const auto other = cache->lookup(Stamp((n * 7) % 600));
-                if (other && other->BitrateKbps != Sample((n * 7) % 600).BitrateKbps)
+                if (other &&
+                    other->Quality.BitrateKbps != Sample((n * 7) % 600).Quality.BitrateKbps)
                     ++wrong;
             }
         });

@@ -1,0 +1,101 @@
+#include "analysis/SourceFeatures.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Mean power per bin, in dB, under which a band holds nothing whatever the
+// top of the frame holds. The quantisation noise of 16-bit sound, mixed to
+// mono, lies near -137 dB per bin in these units, but rounding quiet sound to
+// 16 bits without dither spreads distortion some 15 dB higher.
+constexpr double kDigitalFloorDb = -120.0;
+// The least a frame's floor is taken to be when judging what the band below
+// carries: the quantisation noise itself.
+constexpr double kQuantisationFloorDb = -128.0;
+// A band is empty within this much of the frame's floor ...
+constexpr double kEmptyMarginDb = 6.0;
+// ... and full within this much of the band a kilohertz below (a natural high
+// end falls by a few dB per kilohertz).
+constexpr double kFullMarginDb = 15.0;
+// The lower band carries sound this far above the floor, and above a level
+// that quiet passages of real music still reach.
+constexpr double kCarriedMarginDb = 35.0;
+constexpr double kCarriedMinDb = -100.0;
+
+} // namespace
+
+void SourceFeatures::addFrame(const float magnitudes[kBins]) {
+    std::array<double, kBands> levelDb;
+    for (int band = 0; band < kBands; ++band) {
+        const float* m = magnitudes + band * kBandBins;
+        double power = 0.0;
+        for (int i = 0; i < kBandBins; ++i)
+            power += double(m[i]) * double(m[i]);
+        levelDb[std::size_t(band)] = 10.0 * std::log10(power / kBandBins + 1e-14);
+    }
+    // The frame's floor: its top band (dither or noise above a low-pass), or
+    // the digital floor when that is emptier still.
+    const double topDb = levelDb[kBands - 1];
+    const double emptyBelow = std::max(topDb, kDigitalFloorDb) + kEmptyMarginDb;
+    const double carriedAbove =
+        std::max(std::max(topDb, kQuantisationFloorDb) + kCarriedMarginDb, kCarriedMinDb);
+    for (int band = kBelowOffset; band < kBands - 1; ++band) {
+        const double lower = levelDb[std::size_t(band - kBelowOffset)];
+        if (lower <= carriedAbove)
+            continue;
+        const double level = levelDb[std::size_t(band)];
+        ++m_carriedBelow[std::size_t(band)];
+        if (level < emptyBelow)
+            ++m_empty[std::size_t(band)];
+        else if (level >= lower - kFullMarginDb)
+            ++m_full[std::size_t(band)];
+    }
+    ++m_frames;
+}
+
+double SourceFeatures::switching(int band, std::uint32_t minCarried) const {
+    if (band < 0 || band >= kBands)
+        return 0.0;
+    const std::uint32_t carried = m_carriedBelow[std::size_t(band)];
+    if (carried < std::max<std::uint32_t>(minCarried, 1))
+        return 0.0;
+    return double(std::min(m_empty[std::size_t(band)], m_full[std::size_t(band)])) /
+           double(carried);
+}
+
+double SourceFeatures::emptyShare(int firstBand, int lastBand, std::uint32_t minCarried) const {
+    firstBand = std::max(firstBand, 0);
+    lastBand = std::min(lastBand, kBands - 1);
+    std::uint64_t carried = 0;
+    std::uint64_t empty = 0;
+    for (int band = firstBand; band <= lastBand; ++band) {
+        carried += m_carriedBelow[std::size_t(band)];
+        empty += m_empty[std::size_t(band)];
+    }
+    if (carried < std::max<std::uint64_t>(minCarried, 1))
+        return 0.0;
+    return double(empty) / double(carried);
+}
+
+int SourceFeatures::mostSwitchingBand(int firstBand, int lastBand, std::uint32_t minCarried) const {
+    firstBand = std::max(firstBand, 0);
+    lastBand = std::min(lastBand, kBands - 1);
+    int best = -1;
+    double bestValue = 0.0;
+    for (int band = firstBand; band <= lastBand; ++band) {
+        const double value = switching(band, minCarried);
+        if (value > bestValue) {
+            bestValue = value;
+            best = band;
+        }
+    }
+    return best;
+}
+
+void SourceFeatures::setCounts(int band, std::uint32_t carriedBelow, std::uint32_t empty,
+                               std::uint32_t full) {
+    m_carriedBelow[std::size_t(band)] = carriedBelow;
+    m_empty[std::size_t(band)] = empty;
+    m_full[std::size_t(band)] = full;
+}
