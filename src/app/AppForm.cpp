@@ -87,7 +87,9 @@ TAppForm::TAppForm(TAppFormEnvironment environment, QWidget* parent)
 
 TAppForm::~TAppForm() {
     // Before any widget goes: nothing may still be working for the window.
+    // An update check under way is abandoned wherever it is.
     stopWorkers();
+    m_updateCheck.reset();
     m_cursor.reset();
     FormDestroy();
 }

@@ -3,6 +3,7 @@
 #include "analysis/OrderedAnalysis.h"
 #include "app/FileDialogs.h"
 #include "platform/UrlOpener.h"
+#include "services/UpdateCheckController.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -29,7 +30,6 @@ class QToolButton;
 class ResultCache;
 class TResultList;
 class TSpectrumPanel;
-class UpdateCheckController;
 
 // What the main window takes from its surroundings; tests replace parts.
 struct TAppFormEnvironment {
@@ -217,6 +217,7 @@ private:
     void stepFinished();
     void endLoad(bool completed);
     void stopWorkers();
+    void updateCheckFinished(const UpdateCheckController::Outcome& outcome);
     void showPanel();
     void hidePanel();
     QStringList droppableFiles(const QMimeData* mime) const;

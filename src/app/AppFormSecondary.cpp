@@ -62,30 +62,31 @@ void TAppForm::UpdateNotifications1Click() {
         m_updateCheck->setNotificationsEnabled(UpdateNotifications1->isChecked());
 }
 
-// The first tick starts the update check on its worker; later ticks poll it.
+// The first tick starts the update check on its worker; it reports back by
+// itself (updateCheckFinished), so the timer has nothing more to do.
 void TAppForm::TimerCheckerTimer() {
-    if (!m_environment.CheckForUpdates) {
-        TimerChecker->stop();
-        return;
-    }
-    if (!m_updateCheck) {
-        TCheckConfig config;
-        config.AppTitle = AppTitle;
-        config.AppVersion = AppVersion;
-        config.StoreOrganization = AppCompanyName;
-        config.StoreApplication = AppProductName;
-        if (m_environment.AdjustUpdateCheck)
-            m_environment.AdjustUpdateCheck(config);
-        m_updateCheck = std::make_unique<UpdateCheckController>(config);
-    }
-    const UpdateCheckController::TickResult tick = m_updateCheck->onTimerTick();
-    if (!tick.Finished)
-        return;
     TimerChecker->stop();
+    if (!m_environment.CheckForUpdates || m_updateCheck)
+        return;
+    TCheckConfig config;
+    config.AppTitle = AppTitle;
+    config.AppVersion = AppVersion;
+    config.StoreOrganization = AppCompanyName;
+    config.StoreApplication = AppProductName;
+    if (m_environment.AdjustUpdateCheck)
+        m_environment.AdjustUpdateCheck(config);
+    m_updateCheck = std::make_unique<UpdateCheckController>(config);
+    connect(
+        m_updateCheck.get(), &UpdateCheckController::checkFinished, this,
+        [this](const UpdateCheckController::Outcome& outcome) { updateCheckFinished(outcome); });
+    m_updateCheck->start();
+}
+
+void TAppForm::updateCheckFinished(const UpdateCheckController::Outcome& outcome) {
     UpdateNotifications1->setEnabled(true);
-    if (!tick.NotificationsOn)
+    if (!outcome.NotificationsOn)
         UpdateNotifications1->setChecked(false);
-    if (tick.ShowNotice) {
+    if (outcome.ShowNotice) {
         TNewVerOptions options;
         options.ProductName = AppProductName;
         options.ServerVersion = m_updateCheck->serverVersion();

@@ -51,18 +51,22 @@ FeedbackTarget FeedbackTarget::ForHost(const QString& host) {
     return target;
 }
 
-QString FeedbackPost(const QString& url, const QStringList& fields, const PostOptions& options) {
-    return PostForm(url, fields, options);
+QString FeedbackPost(const QString& url, const QStringList& fields, const PostOptions& options,
+                     std::stop_token stop) {
+    return PostForm(url, fields, options, std::move(stop));
 }
 
-QString SubmitFeedback(const FeedbackTarget& target, const QStringList& fields) {
+QString SubmitFeedback(const FeedbackTarget& target, const QStringList& fields,
+                       std::stop_token stop) {
     try {
-        return FeedbackPost(target.HttpsUrl, fields, target.Options);
+        return FeedbackPost(target.HttpsUrl, fields, target.Options, stop);
+    } catch (const PostFormStopped&) {
+        return QString();
     } catch (const PostFormError&) {
         // A host without a certificate we can verify still takes plain http.
     }
     try {
-        return FeedbackPost(target.HttpUrl, fields, target.Options);
+        return FeedbackPost(target.HttpUrl, fields, target.Options, stop);
     } catch (const PostFormError&) {
         return QString();
     }

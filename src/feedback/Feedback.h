@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <stop_token>
 
 // Whether `address` looks like an e-mail address a reply can go to: letters,
 // digits and "_.+-" before the "@", a domain with at least one dot that ends
@@ -33,12 +34,16 @@ struct FeedbackTarget {
 };
 
 // Posts the fields as a form to `url` and returns the answer's body; throws
-// PostFormError when the request fails.
-QString FeedbackPost(const QString& url, const QStringList& fields, const PostOptions& options);
+// PostFormError when the request fails (PostFormStopped once `stop` is requested).
+QString FeedbackPost(const QString& url, const QStringList& fields, const PostOptions& options,
+                     std::stop_token stop = {});
 
 // Posts over https and, when that request fails, over http. The body of the
 // attempt that answered; empty when both failed.
-QString SubmitFeedback(const FeedbackTarget& target, const QStringList& fields);
+// Once `stop` is requested the attempt under way is abandoned, no other is
+// made, and the body is empty.
+QString SubmitFeedback(const FeedbackTarget& target, const QStringList& fields,
+                       std::stop_token stop = {});
 
 // The server took the feedback: its body, line breaks and surrounding blanks
 // aside, is exactly "OK".

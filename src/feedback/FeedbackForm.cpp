@@ -1,6 +1,7 @@
 #include "feedback/FeedbackForm.h"
 
 #include "common/Trim.h"
+#include "platform/BusyCursor.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
 #include "translation/WindowTexts.h"
@@ -15,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
-#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -36,15 +36,6 @@ QFont FormFont(int pixelHeight, bool bold = false) {
 }
 
 } // namespace
-
-// The busy cursor while the feedback is on its way; restored on every way out.
-class TFeedbackForm::CursorGuard {
-public:
-    CursorGuard() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~CursorGuard() { QApplication::restoreOverrideCursor(); }
-    CursorGuard(const CursorGuard&) = delete;
-    CursorGuard& operator=(const CursorGuard&) = delete;
-};
 
 TTogglePanel::TTogglePanel(const QString& picture, QWidget* parent) : QFrame(parent) {
     setCursor(Qt::PointingHandCursor);
@@ -203,10 +194,8 @@ TFeedbackForm::TFeedbackForm(TFeedbackFormOptions options, QWidget* parent)
 }
 
 TFeedbackForm::~TFeedbackForm() {
-    // The request cannot be called back; its answer has no one to go to.
-    if (sender_) {
-        sender_->wait();
-    }
+    // A post still under way is abandoned; its answer has no one to go to.
+    CancelSend();
 }
 
 void TFeedbackForm::FormCreate() {
@@ -283,30 +272,39 @@ void TFeedbackForm::BitBtn1Click() {
 
         sending_ = true;
         BitBtn1->setEnabled(false);
-        cursor_ = std::make_unique<CursorGuard>();
+        cursor_ = std::make_unique<BusyCursorGuard>();
         // Up to four time-outs of 3 s: the request runs beside the window so
-        // that it keeps painting, while the form stays modal.
-        auto body = std::make_shared<QString>();
+        // that it keeps painting, while the form stays modal. Destroying the
+        // form (the program ending) abandons it.
         const FeedbackTarget target = options_.Target;
-        sender_.reset(QThread::create([target, fields, body] {
+        sender_ = std::jthread([this, target, fields](std::stop_token stop) {
+            QString body;
             try {
-                *body = SubmitFeedback(target, fields);
+                body = SubmitFeedback(target, fields, stop);
             } catch (...) {
-                body->clear();
+                body.clear();
             }
-        }));
-        connect(sender_.get(), &QThread::finished, this, [this, body] { FinishSend(*body); });
-        sender_->start();
+            if (stop.stop_requested())
+                return;
+            QMetaObject::invokeMethod(
+                this, [this, body] { FinishSend(body); }, Qt::QueuedConnection);
+        });
     } catch (const std::exception&) {
         FinishSend(QString());
     }
 }
 
+void TFeedbackForm::CancelSend() {
+    sender_.request_stop();
+    if (sender_.joinable())
+        sender_.join();
+    cursor_.reset();
+    sending_ = false;
+}
+
 void TFeedbackForm::FinishSend(const QString& body) {
-    if (sender_) {
-        sender_->wait();
-        sender_.reset();
-    }
+    if (sender_.joinable())
+        sender_.join();
     cursor_.reset();
     sending_ = false;
     BitBtn1->setEnabled(true);
@@ -332,7 +330,8 @@ void TFeedbackForm::ShowMessage(QMessageBox::Icon icon, const QString& title, co
 }
 
 void TFeedbackForm::reject() {
-    // Closing waits for the answer: it arrives within the time-outs.
+    // Closing waits for the answer: it arrives within the time-outs. (Ending
+    // the program does not wait: the form's destruction abandons the post.)
     if (sending_) {
         return;
     }

@@ -8,13 +8,14 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QLabel;
 class QLineEdit;
 class QMouseEvent;
 class QPlainTextEdit;
 class QPushButton;
-class QThread;
+class BusyCursorGuard;
 
 struct TFeedbackFormOptions {
     QString ProductName; // AppProductName: the title reads "<product> feedback"
@@ -98,12 +99,11 @@ private:
     void Toggle(TTogglePanel* pressed, TTogglePanel* other, Qt::MouseButton button);
     void LimitMessageLength();
     void FinishSend(const QString& body);
+    void CancelSend();
     void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
 
-    class CursorGuard;
-
     TFeedbackFormOptions options_;
-    std::unique_ptr<QThread> sender_;
-    std::unique_ptr<CursorGuard> cursor_;
+    std::jthread sender_;
+    std::unique_ptr<BusyCursorGuard> cursor_;
     bool sending_ = false;
 };

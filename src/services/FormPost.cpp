@@ -17,10 +17,14 @@ void EnsureCurlReady() {
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
 struct BodySink {
@@ -47,6 +51,44 @@ void AppendHeader(HeaderList& list, const char* line) {
     }
     list.release();
     list.reset(grown);
+}
+
+// Progress callback: a non-zero answer makes curl abandon the transfer.
+int AbortWhenStopped(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
+}
+
+// curl_easy_perform, but abandoned as soon as `stop` is requested: the wait
+// for the network is woken by the stop itself, not only when a timer or the
+// progress callback comes round (up to a second apart while nothing moves).
+CURLcode Perform(CURL* handle, const std::stop_token& stop) {
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &AbortWhenStopped);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &stop);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    if (!stop.stop_possible())
+        return curl_easy_perform(handle);
+    MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    {
+        const std::stop_callback wake(stop, [&multi] { curl_multi_wakeup(multi.get()); });
+        int running = 1;
+        while (!stop.stop_requested()) {
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+                break;
+            if (running == 0) {
+                int left = 0;
+                if (const CURLMsg* message = curl_multi_info_read(multi.get(), &left);
+                    message && message->msg == CURLMSG_DONE)
+                    result = message->data.result;
+                break;
+            }
+            curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+        }
+    }
+    curl_multi_remove_handle(multi.get(), handle);
+    return stop.stop_requested() ? CURLE_ABORTED_BY_CALLBACK : result;
 }
 
 QString DecodeBody(const QByteArray& body, const char* contentType) {
@@ -117,7 +159,10 @@ QByteArray EncodeFormFields(const QStringList& fields) {
     return body;
 }
 
-QString PostForm(const QString& url, const QStringList& fields, const PostOptions& options) {
+QString PostForm(const QString& url, const QStringList& fields, const PostOptions& options,
+                 std::stop_token stop) {
+    if (stop.stop_requested())
+        throw PostFormStopped();
     EnsureCurlReady();
     const bool secure = url.toLower().startsWith(QStringLiteral("https://"));
 
@@ -165,7 +210,9 @@ QString PostForm(const QString& url, const QStringList& fields, const PostOption
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = Perform(handle, stop);
+    if (stop.stop_requested())
+        throw PostFormStopped();
     if (sink.overflowed || result == CURLE_FILESIZE_EXCEEDED) {
         throw PostFormError(QStringLiteral("The answer is larger than %1 bytes")
                                 .arg(options.MaxBodyBytes)

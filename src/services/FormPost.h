@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
+#include <stop_token>
 
 // A failed form post: the transport gave up (name resolution, connection,
 // time-out, TLS, an oversized answer) or, over plain http, the server answered
@@ -11,6 +12,12 @@
 class PostFormError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A post abandoned because its stop was requested.
+class PostFormStopped : public PostFormError {
+public:
+    PostFormStopped() : PostFormError("The request was stopped") {}
 };
 
 struct PostOptions {
@@ -39,7 +46,13 @@ QByteArray EncodeFormFields(const QStringList& fields);
 // begins with "https://" (any case) answers with its body whatever the HTTP
 // status; any other URL raises on an error status too. Transport failures
 // always raise PostFormError.
-QString PostForm(const QString& url, const QStringList& fields, const PostOptions& options);
+//
+// Once `stop` is requested the request is abandoned at once, wherever it is
+// (connecting, sending, waiting for the answer) and PostFormStopped is
+// raised; no thread of ours is left in the transfer. (A name lookup already
+// under way is waited for: the system resolver cannot be interrupted.)
+QString PostForm(const QString& url, const QStringList& fields, const PostOptions& options,
+                 std::stop_token stop = {});
 
 // The update check's post: ten-second time-outs.
 QString PostForm(const QString& url, const QStringList& fields);

@@ -15,7 +15,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cxxabi.h>
-#include <thread>
 #include <typeinfo>
 
 namespace {
@@ -75,6 +74,10 @@ QString TypeName(const std::exception& error) {
     return QString::fromLatin1(status == 0 && readable ? readable.get() : typeid(error).name());
 }
 
+// Leaves the request steps when the check is stopped; not a failure, so it is
+// no std::exception that the steps would record.
+struct CheckStopped {};
+
 QString Message(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
@@ -112,21 +115,16 @@ QString TodayShortDate() {
 TChecker::TChecker(TCheckConfig config, std::shared_ptr<TCheckState> state)
     : config_(std::move(config)), state_(std::move(state)) {}
 
-void TChecker::Start(TCheckConfig config, std::shared_ptr<TCheckState> state) {
-    auto checker = std::make_unique<TChecker>(std::move(config), std::move(state));
-    std::thread([checker = std::move(checker)] { checker->Execute(); }).detach();
-}
-
-void TChecker::Execute() {
+void TChecker::Execute(std::stop_token stop) {
     state_->CheckDone.store(false, std::memory_order_release);
     try {
-        CheckNow();
+        CheckNow(std::move(stop));
     } catch (...) {
         // Nothing may leave the thread; a check that broke off stays not done.
     }
 }
 
-void TChecker::CheckNow() {
+void TChecker::CheckNow(std::stop_token stop) {
     TCheckState& s = *state_;
     ClearCheckErrors(s);
 
@@ -202,20 +200,26 @@ void TChecker::CheckNow() {
             };
             bool answerOverHttps = false;
             try {
-                answer = PostForm(secureUrl, fields, config_.Post);
+                answer = PostForm(secureUrl, fields, config_.Post, stop);
                 answerOverHttps = overHttps(secureUrl);
             } catch (const std::exception& secureError) {
+                if (stop.stop_requested())
+                    throw CheckStopped();
                 RecordCheckError(s, QStringLiteral("HTTPS Response:\r") + Message(secureError));
                 try {
-                    answer = PostForm(plainUrl, fields, config_.Post);
+                    answer = PostForm(plainUrl, fields, config_.Post, stop);
                     answerOverHttps = overHttps(plainUrl);
                     // The plain answer stands; what went wrong before it does not count.
                     ClearCheckErrors(s);
                 } catch (const std::exception& plainError) {
+                    if (stop.stop_requested())
+                        throw CheckStopped();
                     RecordCheckError(s, QStringLiteral("HTTP Response:\r") + Message(plainError));
                 }
             }
             Evaluate(answer, answerOverHttps, dayCount);
+        } catch (const CheckStopped&) {
+            // The program is ending: no answer is wanted any more.
         } catch (const std::exception& error) {
             RecordCheckError(s, TypeName(error) + QStringLiteral(" Error:\r") + Message(error));
         } catch (...) {

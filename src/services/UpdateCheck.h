@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 class QSettings;
 class QThread;
@@ -76,13 +77,13 @@ class TChecker {
 public:
     TChecker(TCheckConfig config, std::shared_ptr<TCheckState> state);
 
-    // Runs a new checker on its own thread, which nobody waits for; the
-    // checker is freed when its work is done.
-    static void Start(TCheckConfig config, std::shared_ptr<TCheckState> state);
-
-    // CheckDone cleared, then CheckNow. Never throws.
-    void Execute();
-    void CheckNow();
+    // CheckDone cleared, then CheckNow. Never throws. The caller owns the
+    // thread it runs on (UpdateCheckController).
+    void Execute(std::stop_token stop = {});
+    // Once `stop` is requested the request under way is abandoned and its
+    // answer, if any, is not evaluated; the store is still written and handed
+    // over, so nothing of the check is left half done when the thread ends.
+    void CheckNow(std::stop_token stop = {});
 
 private:
     void Evaluate(const QString& answer, bool overHttps, int dayCount);

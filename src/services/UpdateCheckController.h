@@ -2,33 +2,37 @@
 
 #include "services/UpdateCheck.h"
 
+#include <QObject>
 #include <memory>
+#include <thread>
 
-// The main window's side of the update check: its 1000 ms timer and the
-// "Update Notifications" switch. GUI thread only.
-class UpdateCheckController {
+// The main window's side of the update check: the worker it starts on the
+// first tick of its 1000 ms timer, and the "Update Notifications" switch.
+// GUI thread only. The worker is owned here: destroying the controller
+// abandons a request under way and waits for the worker, which is then out
+// of the network code and done with the settings store.
+class UpdateCheckController : public QObject {
+    Q_OBJECT
 public:
-    explicit UpdateCheckController(TCheckConfig config);
+    explicit UpdateCheckController(TCheckConfig config, QObject* parent = nullptr);
+    ~UpdateCheckController() override;
 
-    struct TickResult {
-        // True on the one tick that finds the check done: stop the timer and
-        // enable the switch.
-        bool Finished = false;
-        // The switch's tick once finished: off only when the check read "0".
+    struct Outcome {
+        // The switch's tick: off only when the check read "0".
         bool NotificationsOn = true;
         // Open the new-version notice (serverVersion(), downloadUrl()).
         bool ShowNotice = false;
     };
 
-    // The first tick starts the worker; later ticks poll it.
-    TickResult onTimerTick();
+    // Starts the worker, once; `finished` follows on this thread when it is done.
+    void start();
 
-    bool started() const { return CheckerStarted; }
-    bool finished() const { return finished_; }
+    bool started() const { return m_started; }
+    bool finished() const { return m_finished; }
 
     // The switch as the user sees it; its change is stored at once and
     // counts from the next start. Ignored until the check is done.
-    bool notificationsEnabled() const { return notificationsOn_; }
+    bool notificationsEnabled() const { return m_notificationsOn; }
     void setNotificationsEnabled(bool enabled);
 
     // The check's results; empty until it is finished.
@@ -38,10 +42,17 @@ public:
     bool downloadUrlFromHttps() const;
     QString checkErrors() const;
 
+signals:
+    // Once per run, when the check is done: stop the timer, enable the switch.
+    void checkFinished(const UpdateCheckController::Outcome& outcome);
+
 private:
-    TCheckConfig config_;
-    std::shared_ptr<TCheckState> state_;
-    bool CheckerStarted = false;
-    bool finished_ = false;
-    bool notificationsOn_ = true;
+    void workerDone();
+
+    TCheckConfig m_config;
+    std::shared_ptr<TCheckState> m_state;
+    std::jthread m_worker;
+    bool m_started = false;
+    bool m_finished = false;
+    bool m_notificationsOn = true;
 };

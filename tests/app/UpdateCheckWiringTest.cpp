@@ -4,8 +4,10 @@
 #include "AppFormFixture.h"
 #include "services/NewVersionNotice.h"
 #include "services/UpdateCheck.h"
+#include "support/ThreadCount.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
@@ -163,3 +165,35 @@ INSTANTIATE_TEST_SUITE_P(
                         QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz"),
                         QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The window closes while its update check waits for a server that never
+// answers: destroying it abandons the request, and no thread is left.
+TEST_F(UpdateCheckWiring, ClosingTheWindowDuringTheCheckLeavesNoThread) {
+    vendortest::SilentListener silent;
+    ASSERT_GT(silent.Port(), 0);
+    environment.CheckForUpdates = true;
+    const QString settings = store.filePath(QStringLiteral("update.ini"));
+    const QString hanging = QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port());
+    environment.AdjustUpdateCheck = [settings, hanging](TCheckConfig& config) {
+        config.SettingsFile = settings;
+        config.SecureUrl = hanging;
+        config.PlainUrl = hanging;
+        config.Post.ConnectTimeoutMs = 60000;
+        config.Post.ResponseTimeoutMs = 60000;
+    };
+    TAppForm& w = makeForm();
+    QTest::qWait(100);
+    const int before = threadcount::Current();
+    w.TimerChecker->stop();
+    QMetaObject::invokeMethod(w.TimerChecker, "timeout", Qt::DirectConnection);
+    QTest::qWait(500); // in the request by now
+    EXPECT_GT(threadcount::Current(), before);
+    EXPECT_FALSE(w.UpdateNotifications1->isEnabled());
+
+    QElapsedTimer clock;
+    clock.start();
+    w.close();
+    form.reset();
+    EXPECT_LT(clock.elapsed(), 10000) << "abandoned, not left to run into its time-outs";
+    EXPECT_TRUE(threadcount::SettlesAtMost(before));
+}

@@ -3,8 +3,10 @@
 #include "feedback/FeedbackForm.h"
 
 #include "../services/VendorServerProcess.h"
+#include "support/ThreadCount.h"
 #include "translation/Language.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -375,6 +377,32 @@ TEST_F(FeedbackFormTest, WaitingForTheServerKeepsTheWindowAliveButModalAndSendDi
     EXPECT_TRUE(form->BitBtn1->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(recorder.messages.value(0).Title, QStringLiteral("Failure"));
+}
+
+// The program ends while the feedback waits for a server that never answers
+// (time-outs of a minute): the form goes at once, abandoning the post, and
+// leaves no thread behind.
+TEST_F(FeedbackFormTest, EndingTheProgramDuringThePostAbandonsItAndLeavesNoThread) {
+    SilentListener hanging;
+    ASSERT_GT(hanging.Port(), 0);
+    Open(Url(QStringLiteral("https"), hanging.Port()), Url(QStringLiteral("http"), hanging.Port()),
+         QString(), 60000);
+    Write(QStringLiteral("Anyone there?"));
+    QTest::qWait(100);
+    const int before = threadcount::Current();
+    QSignalSpy finished(form.get(), &TFeedbackForm::SendFinished);
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+    ASSERT_TRUE(form->IsSending());
+    QTest::qWait(300); // connected, waiting for the answer
+    EXPECT_GT(threadcount::Current(), before);
+
+    QElapsedTimer clock;
+    clock.start();
+    form.reset();
+    EXPECT_LT(clock.elapsed(), 10000) << "abandoned, not left to run into its time-outs";
+    EXPECT_TRUE(threadcount::SettlesAtMost(before));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(recorder.messages.isEmpty()) << "no message box for an abandoned post";
 }
 
 TEST_F(FeedbackFormTest, EscapeClosesFromTheMessageTheAddressAndTheButton) {

@@ -6,8 +6,10 @@
 #include "VendorServerProcess.h"
 
 #include <QElapsedTimer>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <thread>
 
 using namespace vendortest;
 
@@ -160,6 +162,39 @@ TEST(PostFormTest, AServerThatNeverAnswersIsGivenUpOnWithinTheTimeouts) {
                  PostFormError);
     // The ten-second defaults would take twenty; the injected ones well under five.
     EXPECT_LT(clock.elapsed(), 5000);
+}
+
+// The request waits on a server that never answers, with time-outs of a
+// minute; the stop abandons it at once, wherever it is.
+TEST(PostFormTest, AStopAbandonsARequestThatWaitsForAnAnswer) {
+    SilentListener silent;
+    ASSERT_GT(silent.Port(), 0);
+    PostOptions options;
+    options.ConnectTimeoutMs = 60000;
+    options.ResponseTimeoutMs = 60000;
+    std::stop_source stop;
+    bool stopped = false;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::jthread posting([&] {
+            try {
+                PostForm(QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port()),
+                         {QStringLiteral("cmd=check")}, options, stop.get_token());
+            } catch (const PostFormStopped&) {
+                stopped = true;
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // connected and waiting
+        stop.request_stop();
+    }
+    EXPECT_TRUE(stopped);
+    EXPECT_LT(clock.elapsed(), 10000) << "abandoned, not left to run into its time-outs";
+
+    // Asked to stop beforehand: no request at all.
+    EXPECT_THROW(PostForm(QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port()),
+                          {QStringLiteral("cmd=check")}, options, stop.get_token()),
+                 PostFormStopped);
 }
 
 struct BodySizeCase {
