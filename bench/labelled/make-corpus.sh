@@ -50,6 +50,9 @@ echo "file,class,chain,group" >"$manifest"
 sources=()
 for f in $(ls "$MIDI_DIR"/*.mid | sort | head -n 8); do sources+=("midi:$f"); done
 for f in $(ls "$MOD_DIR"/*.mod | sort | head -n 10); do sources+=("mod:$f"); done
+# Later additions go last, so every earlier clip keeps its group and chains.
+for f in $(ls "$MIDI_DIR"/*.mid | sort | sed -n 9,16p); do sources+=("midi:$f"); done
+for f in $(ls "$MOD_DIR"/*.mod | sort | sed -n 11,15p); do sources+=("mod:$f"); done
 
 # Chains rotate with the source, so every chain meets several pieces of music.
 mp3_own=("-c:a libmp3lame -b:a 128k|mp3|MP3 128 CBR" "-c:a libmp3lame -q:a 0|mp3|MP3 V0"
@@ -71,6 +74,12 @@ transcodes=("-c:a libmp3lame -b:a 128k|flac|-c:a flac|MP3 128 -> FLAC"
             "-c:a libmp3lame -b:a 192k|m4a|-c:a aac -b:a 256k|MP3 192 -> AAC 256"
             "-c:a libmp3lame -q:a 4|flac|-c:a flac|MP3 V4 -> FLAC"
             "-c:a aac -b:a 96k|mp3|-c:a libmp3lame -b:a 256k|AAC 96 -> MP3 256")
+# A third transcode per clip: the chains users ask about most.
+asked=("-c:a aac -b:a 160k|wav|-c:a pcm_s16le|AAC 160 -> WAV"
+       "-c:a libopus -b:a 64k|flac|-c:a flac|Opus 64 -> FLAC"
+       "-c:a aac -b:a 160k|mp3|-c:a libmp3lame -b:a 320k|AAC 160 -> MP3 320"
+       "-c:a libmp3lame -b:a 128k|ogg|-c:a libvorbis -b:a 192k|MP3 128 -> Vorbis 192"
+       "-c:a libmp3lame -b:a 128k|mp3|-c:a libmp3lame -b:a 320k|MP3 128 -> MP3 320")
 upsamples=("22050|44100|sox|22.05 -> 44.1 kHz" "32000|48000|sox|32 -> 48 kHz"
            "22050|48000|swr|22.05 -> 48 kHz" "32000|44100|swr|32 -> 44.1 kHz"
            "16000|44100|sox|16 -> 44.1 kHz" "24000|48000|swr|24 -> 48 kHz")
@@ -98,9 +107,13 @@ for s in "${sources[@]}"; do
   IFS='|' read -r opts ext label <<<"${other_own[$((i % ${#other_own[@]}))]}"
   ff -i "$master" $opts "$base.own-other.$ext"; row "$base.own-other.$ext" genuine "$label" "$group"
 
-  # Transcodes: two chains per clip.
-  for k in 0 1; do
-    IFS='|' read -r first ext second label <<<"${transcodes[$(((2 * i + k) % ${#transcodes[@]}))]}"
+  # Transcodes: three chains per clip.
+  for k in 0 1 2; do
+    if [ $k -lt 2 ]; then
+      IFS='|' read -r first ext second label <<<"${transcodes[$(((2 * i + k) % ${#transcodes[@]}))]}"
+    else
+      IFS='|' read -r first ext second label <<<"${asked[$((i % ${#asked[@]}))]}"
+    fi
     tmp="$out/work/$name-first-$k.mkv"
     ff -i "$master" $first "$tmp"
     ff -i "$tmp" $second "$base.transcode$k.$ext"

@@ -11,12 +11,12 @@ struct RateFloor {
 };
 
 // Per codec, the lowest band end seen from common encoders at or above each
-// rate (stereo). MP3: LAME ends at 15.5 (96 kbps) up to 20.5 kHz (320), older
+// rate (stereo). MP3: LAME ends at 15.5 (96 kbps) up to 20.1-20.5 kHz (320), older
 // encoders about 1 kHz lower at the middle rates; VBR files land on the row of
 // their average rate. AAC: 16 kHz at 96 kbps up to 20 kHz and more from 256.
 // Vorbis: 17 kHz at 96 kbps, 19 to 20 kHz from 128. Opus: 20 kHz from its
 // fullband rates on.
-constexpr std::array<RateFloor, 9> kMp3{{{320, 19800.0},
+constexpr std::array<RateFloor, 9> kMp3{{{320, 20000.0},
                                          {256, 18800.0},
                                          {224, 18500.0},
                                          {192, 17500.0},

@@ -219,7 +219,7 @@ TEST(SourceFeatures, SwitchingBandIsToldFromAttenuatedOne) {
 }
 
 TEST(CodecWalls, OwnWallsAndNames) {
-    EXPECT_EQ(OwnWallFloorHz(StreamCodec::Mp3, 320), 19800.0);
+    EXPECT_EQ(OwnWallFloorHz(StreamCodec::Mp3, 320), 20000.0);
     EXPECT_EQ(OwnWallFloorHz(StreamCodec::Mp3, 128), 15500.0);
     EXPECT_EQ(OwnWallFloorHz(StreamCodec::Mp3, 64), 0.0);
     EXPECT_EQ(OwnWallFloorHz(StreamCodec::Flac, 900), 0.0);
