@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         rows.append({QStringLiteral("/home/user/Music/Artist %1/Album, \"Live\"/%2 Track.mp3")
                          .arg(i / 12)
                          .arg(i % 12),
-                     r});
+                     r,
+                     {}});
     }
     QTemporaryDir dir;
     std::printf("\nExport of %lld rows from the window's results\n", qlonglong(rows.size()));

@@ -4,11 +4,14 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <chrono>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -44,6 +47,11 @@ qint64 RowChecksum(const QByteArray& path, qint64 size, qint64 modifiedNs, qint6
     bytes.append(QByteArray::number(version)).append('\0');
     bytes.append(report);
     return Hash64(bytes);
+}
+
+bool IsBusy(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
 bool IsDamage(int code) {
@@ -113,39 +121,52 @@ bool ResultCache::openLocked() {
 
     // The write-ahead log lets readers and one writer of other processes go
     // on at once; a crash loses at most the last results, never the file.
-    code = connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-    if (code == SQLITE_OK)
-        code = connection->exec("BEGIN IMMEDIATE");
-    if (code == SQLITE_OK) {
-        sqlite3_stmt* versionStatement = nullptr;
-        code = sqlite3_prepare_v2(raw, "PRAGMA user_version", -1, &versionStatement, nullptr);
-        const Statement version(versionStatement);
-        int schema = 0;
-        if (code == SQLITE_OK) {
-            code = sqlite3_step(version.get());
-            if (code == SQLITE_ROW) {
-                schema = sqlite3_column_int(version.get(), 0);
-                code = SQLITE_OK;
-            }
-        }
-        if (code == SQLITE_OK && schema != kSchemaVersion) {
-            code = connection->exec("DROP TABLE IF EXISTS results;"
-                                    "CREATE TABLE results("
-                                    "  path TEXT PRIMARY KEY NOT NULL,"
-                                    "  size INTEGER NOT NULL,"
-                                    "  modified_ns INTEGER NOT NULL,"
-                                    "  version INTEGER NOT NULL,"
-                                    "  report BLOB NOT NULL,"
-                                    "  checksum INTEGER NOT NULL"
-                                    ") WITHOUT ROWID;");
-            if (code == SQLITE_OK)
-                code = connection->exec(
-                    QByteArray("PRAGMA user_version=" + QByteArray::number(kSchemaVersion))
-                        .constData());
-        }
-        const int end = connection->exec(code == SQLITE_OK ? "COMMIT" : "ROLLBACK");
+    const auto setUp = [&connection, raw] {
+        int code = connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
         if (code == SQLITE_OK)
-            code = end;
+            code = connection->exec("BEGIN IMMEDIATE");
+        if (code == SQLITE_OK) {
+            sqlite3_stmt* versionStatement = nullptr;
+            code = sqlite3_prepare_v2(raw, "PRAGMA user_version", -1, &versionStatement, nullptr);
+            const Statement version(versionStatement);
+            int schema = 0;
+            if (code == SQLITE_OK) {
+                code = sqlite3_step(version.get());
+                if (code == SQLITE_ROW) {
+                    schema = sqlite3_column_int(version.get(), 0);
+                    code = SQLITE_OK;
+                }
+            }
+            if (code == SQLITE_OK && schema != kSchemaVersion) {
+                code = connection->exec("DROP TABLE IF EXISTS results;"
+                                        "CREATE TABLE results("
+                                        "  path TEXT PRIMARY KEY NOT NULL,"
+                                        "  size INTEGER NOT NULL,"
+                                        "  modified_ns INTEGER NOT NULL,"
+                                        "  version INTEGER NOT NULL,"
+                                        "  report BLOB NOT NULL,"
+                                        "  checksum INTEGER NOT NULL"
+                                        ") WITHOUT ROWID;");
+                if (code == SQLITE_OK)
+                    code = connection->exec(
+                        QByteArray("PRAGMA user_version=" + QByteArray::number(kSchemaVersion))
+                            .constData());
+            }
+            const int end = connection->exec(code == SQLITE_OK ? "COMMIT" : "ROLLBACK");
+            if (code == SQLITE_OK)
+                code = end;
+        }
+        return code;
+    };
+    // Switching the journal to WAL takes the file for itself and does not
+    // wait for the busy timeout: several processes opening a new cache at
+    // once must take turns here rather than give up the cache.
+    QElapsedTimer waited;
+    waited.start();
+    code = setUp();
+    while (IsBusy(code) && waited.elapsed() < kBusyTimeoutMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        code = setUp();
     }
     if (code == SQLITE_OK)
         connection->Select = connection->prepare(
@@ -180,9 +201,8 @@ void ResultCache::disableLocked(const QString& why) {
 // a new one started, once per process. Anything else: the cache is left alone.
 void ResultCache::handleFailureLocked(int code, const char* during) {
     if (!IsDamage(code)) {
-        const int primary = code & 0xff;
         // A busy database only costs this one result.
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        if (IsBusy(code))
             return;
         disableLocked(
             QStringLiteral("%1 failed (%2)")
