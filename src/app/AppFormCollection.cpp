@@ -114,8 +114,9 @@ void TAppForm::reportArrived(quint64 step, qsizetype index, FileReport report) {
     // shows "-" for an analysis that raised; the export reports it as
     // korvane-cli does.
     if (m_pendingRow) {
-        ListView1->fillRow(m_pendingRow,
-                           report.Raised ? RaisedRowTexts() : RowTextsFor(report.Quality));
+        ListView1->fillRow(m_pendingRow, report.Raised
+                                             ? RaisedRowTexts(report.RaisedReason)
+                                             : RowTextsFor(report.Quality, report.Source));
         ListView1->setRowResult(m_pendingRow,
                                 {ResultOrFailure(report), AssessmentOrFailure(report)});
     }

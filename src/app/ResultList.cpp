@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 #include <set>
 
@@ -27,9 +28,12 @@ struct ColumnSpec {
 };
 
 constexpr ColumnSpec kColumns[TResultList::colCount] = {
-    {u"Filename", 0}, {u"Bitrate", 75}, {u"Sample Rate", 75},
-    {u"Cutoff", 75},  {u"Result", 75},  {u"Reason", 250},
+    {u"Filename", 0}, {u"Bitrate", 75}, {u"Sample Rate", 75}, {u"Cutoff", 75},
+    {u"Result", 75},  {u"Reason", 250}, {u"Assessment", 160},
 };
+
+// The narrowest the file name column gets before the list scrolls sideways.
+constexpr int kFilenameFloor = 160;
 
 } // namespace
 
@@ -57,6 +61,11 @@ TResultList::TResultList(QWidget* parent) : QTableWidget(0, colCount, parent) {
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setMinimumSectionSize(24);
     applyColumnWidths();
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logicalIndex, int, int) {
+                if (logicalIndex != colFilename)
+                    fitFilenameColumn();
+            });
 }
 
 void TResultList::applyColumnWidths() {
@@ -72,8 +81,35 @@ void TResultList::applyColumnWidths() {
         if (column == colResult) // the longest verdict word beside its icon
             needed = std::max(needed, fontMetrics().horizontalAdvance(VerdictWord(qvPossible)) +
                                           iconSize().width() + 24);
+        if (column == colAssessment) // a common opinion with its source, whole
+            needed = std::max(needed, fontMetrics().horizontalAdvance(
+                                          QStringLiteral("Transcoded \u00b7 MP3 ~128 kbps")) +
+                                          16);
         header->resizeSection(column, std::max(kColumns[column].width, needed));
     }
+    fitFilenameColumn();
+}
+
+void TResultList::fitFilenameColumn() {
+    QHeaderView* header = horizontalHeader();
+    int others = 0;
+    for (int column = colBitrate; column < colCount; ++column)
+        others += header->sectionSize(column);
+    const int room = viewport()->width() - others;
+    if (room >= kFilenameFloor) {
+        if (header->sectionResizeMode(colFilename) != QHeaderView::Stretch)
+            header->setSectionResizeMode(colFilename, QHeaderView::Stretch);
+        return;
+    }
+    if (header->sectionResizeMode(colFilename) != QHeaderView::Interactive)
+        header->setSectionResizeMode(colFilename, QHeaderView::Interactive);
+    if (header->sectionSize(colFilename) != kFilenameFloor)
+        header->resizeSection(colFilename, kFilenameFloor);
+}
+
+void TResultList::resizeEvent(QResizeEvent* event) {
+    QTableWidget::resizeEvent(event);
+    fitFilenameColumn();
 }
 
 void TResultList::changeEvent(QEvent* event) {
@@ -102,6 +138,10 @@ void TResultList::fillRow(QTableWidgetItem* caption, const TResultRowTexts& text
             item->setToolTip(texts.SubItems[std::size_t(i)]);
         setItem(row, colBitrate + i, item);
     }
+    auto* assessment = new QTableWidgetItem(texts.Assessment);
+    if (!texts.AssessmentTip.isEmpty())
+        assessment->setToolTip(texts.AssessmentTip);
+    setItem(row, colAssessment, assessment);
     if (texts.VerdictImageIndex >= 0) {
         QTableWidgetItem* verdict = item(row, colResult);
         verdict->setIcon(RowImageIcon(texts.VerdictImageIndex));

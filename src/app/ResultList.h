@@ -19,6 +19,7 @@ public:
         colCutoff,
         colResult,
         colReason,
+        colAssessment, // the second opinion, after the six that mirror the verdict
         colCount
     };
     // The image index a cell shows is kept under this role (the row icon on
@@ -38,15 +39,16 @@ public:
     void setRowResult(QTableWidgetItem* caption, const QualityAndSource& result);
     // The result behind `row`; nothing while the row waits for its analysis.
     std::optional<QualityAndSource> rowResult(int row) const;
-    // The selected rows as the list shows them: one line per row, the six
+    // The selected rows as the list shows them: one line per row, the
     // columns separated by tabs (tabs and line breaks inside a text become
-    // blanks), for pasting into a spreadsheet.
+    // blanks), for pasting into a spreadsheet. The assessment comes last, so
+    // the first six fields stay where they always were.
     QString selectedRowsAsText() const;
 
     // The first selected row in list order, or -1.
     int chosenRow() const;
     QString caption(int row) const;
-    QString subItem(int row, int subItemIndex) const; // 0 = bitrate ... 4 = reason
+    QString subItem(int row, int subItemIndex) const; // 0 = bitrate ... 4 = reason, 5 = assessment
     QList<int> selectedRowNumbers() const;            // ascending
 
     // Key presses the list itself does not act on are reported here.
@@ -57,7 +59,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void applyColumnWidths();
+    // The file name fills what the other columns leave, but never shrinks
+    // below a readable width: a narrower list scrolls sideways instead.
+    void fitFilenameColumn();
 };

@@ -44,9 +44,20 @@ TResultRowTexts RowTextsFor(const TAudioQualityResult& result) {
     return texts;
 }
 
-TResultRowTexts RaisedRowTexts() {
+TResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source) {
+    TResultRowTexts texts = RowTextsFor(result);
+    texts.Assessment = AssessmentCellText(source);
+    texts.AssessmentTip = source.Explanation;
+    return texts;
+}
+
+TResultRowTexts RaisedRowTexts(const QString& failure) {
     TResultRowTexts texts;
     texts.SubItems.fill(QStringLiteral("-"));
+    texts.Assessment = AssessmentTitle(Assessment::Error);
+    texts.AssessmentTip = failure.isEmpty()
+                              ? QStringLiteral("The analysis failed.")
+                              : QStringLiteral("The analysis failed: %1").arg(failure);
     return texts;
 }
 

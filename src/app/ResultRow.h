@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 
 #include <QString>
 #include <array>
@@ -21,14 +22,21 @@ int VerdictImage(TQualityVerdict verdict);
 
 // The texts of columns 1 to 5 (bitrate, sample rate, cutoff, verdict word,
 // reason) and the verdict's picture; a row whose analysis raised shows "-"
-// everywhere and no picture (image -1).
+// everywhere and no picture (image -1). The assessment column after them
+// shows the second opinion ("Transcoded \u00b7 MP3 ~128 kbps") with its
+// explanation as the tool tip.
 struct TResultRowTexts {
     std::array<QString, 5> SubItems;
     int VerdictImageIndex = -1;
+    QString Assessment;
+    QString AssessmentTip;
 };
 
 TResultRowTexts RowTextsFor(const TAudioQualityResult& result);
-TResultRowTexts RaisedRowTexts();
+TResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source);
+// `failure` is what the analysis raised; the assessment cell says "Error"
+// and the tool tip tells it, since the reason column only shows "-".
+TResultRowTexts RaisedRowTexts(const QString& failure = {});
 
 // A bitrate text that says the file has nothing to draw ("0" or "-").
 bool IsNothingToDrawBitrate(const QString& bitrateText);

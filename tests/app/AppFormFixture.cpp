@@ -38,6 +38,9 @@ FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> an
         FileReport report;
         report.Path = path;
         report.Quality = analyse(path);
+        // A file the analysis could not judge has no opinion on its source either.
+        if (report.Quality.Verdict == qvError)
+            report.Source = FailedAssessment();
         return report;
     };
 }

@@ -128,8 +128,8 @@ TEST_F(AppFormTest, CtrlCCopiesTheSelectedRowsAsTabSeparatedText) {
     QApplication::clipboard()->clear();
     QTest::keyClick(window.ListView1, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(),
-              a + QStringLiteral("\t320\t44100\t16000\tPossible\tfor a 320k.mp3\n") + c +
-                  QStringLiteral("\t0\t0\t0\tError\tCannot open file\n"));
+              a + QStringLiteral("\t320\t44100\t16000\tPossible\tfor a 320k.mp3\tUnknown\n") + c +
+                  QStringLiteral("\t0\t0\t0\tError\tCannot open file\tError\n"));
 }
 
 TEST_F(AppFormTest, StoredResultsSpareTheAnalysisUntilForgotten) {
@@ -160,6 +160,41 @@ TEST_F(AppFormTest, StoredResultsSpareTheAnalysisUntilForgotten) {
     load(files);
     EXPECT_EQ(analysed->load(), 4);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(AppFormTest, RowsFromTheStoredResultsKeepTheirAssessment) {
+    QTemporaryDir cacheDir;
+    auto cache = std::make_shared<ResultCache>(cacheDir.filePath(QStringLiteral("r.sqlite")),
+                                               QStringLiteral("test"));
+    auto analysed = std::make_shared<std::atomic<int>>(0);
+    environment.Analyze = [cache, analysed](const QString& path, std::stop_token) {
+        FileReport report;
+        report.Path = path;
+        const QualityAndSource both =
+            AnalyzeThroughCache(cache.get(), path, [analysed](const QString& p) {
+                ++*analysed;
+                SourceAssessment source;
+                source.Kind = Assessment::Transcoded;
+                source.Source = QStringLiteral("AAC ~160 kbps");
+                source.Explanation = QStringLiteral("A wall where AAC puts it.");
+                return QualityAndSource{ScriptedAnalysis(p), source};
+            });
+        report.Quality = both.Quality;
+        report.Source = both.Source;
+        return report;
+    };
+    const QString file = touch(QStringLiteral("a 320k.mp3"), "a");
+    TAppForm& window = makeForm();
+    load({file});
+    load({file});
+    EXPECT_EQ(analysed->load(), 1);
+    ASSERT_EQ(window.ListView1->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        const QTableWidgetItem* cell = window.ListView1->item(row, TResultList::colAssessment);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->text(), QStringLiteral("Transcoded \u00b7 AAC ~160 kbps")) << row;
+        EXPECT_EQ(cell->toolTip(), u"A wall where AAC puts it.") << row;
+    }
 }
 
 TEST(KorvaneProgram, StartedWithAFolderAnalysesItsFilesAndKeepsTheResults) {
