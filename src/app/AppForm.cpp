@@ -107,6 +107,7 @@ void TAppForm::FormCreate() {
     // A damaged language file leaves the secondary windows in English; it is
     // no reason to refuse to start. A language chosen in the language dialog
     // wins over the automatic choice.
+    ShowScaleAndCutoff1->setChecked(StoredScaleAndCutoff(*SettingsIni));
     InitLanguage(StoredLanguageChoice(*SettingsIni));
     if (!LanguageLoadError().isEmpty())
         qWarning("%s", qUtf8Printable(LanguageLoadError()));
@@ -268,6 +269,16 @@ void TAppForm::createCentralArea() {
     Save1 = PopupMenu1->addAction(QStringLiteral("Save..."));
     Save1->setObjectName(QStringLiteral("Save1"));
     connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+    PopupMenu1->addSeparator();
+    ShowScaleAndCutoff1 = PopupMenu1->addAction(QStringLiteral("Show scale and cutoff"));
+    ShowScaleAndCutoff1->setObjectName(QStringLiteral("ShowScaleAndCutoff1"));
+    ShowScaleAndCutoff1->setCheckable(true);
+    connect(ShowScaleAndCutoff1, &QAction::toggled, this,
+            [this](bool shown) { PaintBox1->setScaleAndCutoffShown(shown); });
+    connect(ShowScaleAndCutoff1, &QAction::triggered, this, [this](bool shown) {
+        if (SettingsIni)
+            StoreScaleAndCutoff(*SettingsIni, shown);
+    });
     connect(PaintBox1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(PaintBox1->mapToGlobal(at)); });
 

@@ -103,6 +103,7 @@ public:
     TSpectrumPanel* PaintBox1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* Save1 = nullptr;
+    QAction* ShowScaleAndCutoff1 = nullptr; // checkable, remembered in SettingsIni
 
     QStatusBar* StatusBar1 = nullptr;
     QToolButton* StopButton = nullptr;

@@ -12,6 +12,16 @@
 #include <QStatusBar>
 #include <exception>
 
+namespace {
+
+PanelLegend PanelLegendFor(const std::optional<QualityAndSource>& result) {
+    if (!result)
+        return {};
+    return {result->Quality.SampleRate, result->Quality.CutoffHz};
+}
+
+} // namespace
+
 void TAppForm::TimerDrawItemTimer() {
     // A render lets pending events run to show the busy cursor; a tick among
     // them must not start a second render underneath the first.
@@ -43,6 +53,7 @@ void TAppForm::ListViewItemChanged() {
     auto done = qScopeGuard([this] { m_inItemChanged = false; });
     BusyCursorGuard cursor;
     QCoreApplication::processEvents();
+    const qint64 shownBefore = SpectrogramBMP.cacheKey();
     try {
         m_environment.RenderSpectrogram(path, SpectrogramBMP);
     } catch (const std::exception& error) {
@@ -51,6 +62,9 @@ void TAppForm::ListViewItemChanged() {
                                     .arg(QString::fromLocal8Bit(error.what())),
                                 8000);
     }
+    // The scale and cutoff follow the picture: a failed render keeps both.
+    if (SpectrogramBMP.cacheKey() != shownBefore)
+        PaintBox1->setLegend(PanelLegendFor(ListView1->rowResult(row)));
     PaintBox1->bitmapChanged();
     if (PaintBox1->isHidden())
         showPanel();

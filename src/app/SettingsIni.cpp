@@ -23,3 +23,16 @@ std::unique_ptr<QSettings> OpenSettingsIni(const QString& path) {
     }
     return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
+
+namespace {
+const QString kScaleAndCutoffKey = QStringLiteral("SpectrumPanel/ShowScaleAndCutoff");
+}
+
+bool StoredScaleAndCutoff(const QSettings& settings) {
+    return settings.value(kScaleAndCutoffKey, false).toBool();
+}
+
+void StoreScaleAndCutoff(QSettings& settings, bool shown) {
+    settings.setValue(kScaleAndCutoffKey, shown);
+    settings.sync();
+}

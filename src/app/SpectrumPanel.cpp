@@ -13,7 +13,7 @@ TSpectrumPanel::TSpectrumPanel(const QImage& bitmap, QWidget* parent)
     setMinimumHeight(16);
 }
 
-QImage TSpectrumPanel::picture(QSize size) const {
+QImage TSpectrumPanel::picture(QSize size, double scale) const {
     if (size.isEmpty())
         return {};
     if (m_bitmap.isNull()) {
@@ -21,7 +21,24 @@ QImage TSpectrumPanel::picture(QSize size) const {
         empty.fill(Qt::black);
         return empty;
     }
-    return StretchNearest(m_bitmap, size);
+    QImage stretched = StretchNearest(m_bitmap, size);
+    if (m_overlayShown)
+        DrawScaleAndCutoff(stretched, m_legend, scale);
+    return stretched;
+}
+
+void TSpectrumPanel::setScaleAndCutoffShown(bool shown) {
+    if (shown == m_overlayShown)
+        return;
+    m_overlayShown = shown;
+    m_stretched = QImage();
+    update();
+}
+
+void TSpectrumPanel::setLegend(const PanelLegend& legend) {
+    m_legend = legend;
+    m_stretched = QImage();
+    update();
 }
 
 void TSpectrumPanel::bitmapChanged() {
@@ -36,7 +53,7 @@ void TSpectrumPanel::paintEvent(QPaintEvent*) {
     const QSize deviceSize = (QSizeF(size()) * ratio).toSize();
     const qint64 key = m_bitmap.cacheKey();
     if (m_stretched.size() != deviceSize || m_stretchedKey != key) {
-        m_stretched = picture(deviceSize);
+        m_stretched = picture(deviceSize, ratio);
         m_stretched.setDevicePixelRatio(ratio);
         m_stretchedKey = key;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/PanelOverlay.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -13,8 +15,15 @@ public:
     explicit TSpectrumPanel(const QImage& bitmap, QWidget* parent = nullptr);
 
     // The panel's picture at `size`, as painted on screen (the empty panel
-    // is black).
-    QImage picture(QSize size) const;
+    // is black), with the scale and cutoff line when they are shown.
+    // `scale` is the device pixel ratio the picture is for.
+    QImage picture(QSize size, double scale = 1.0) const;
+
+    // A kHz scale and the cutoff line over the picture, for `legend` (the
+    // file the bitmap shows).
+    void setScaleAndCutoffShown(bool shown);
+    bool scaleAndCutoffShown() const { return m_overlayShown; }
+    void setLegend(const PanelLegend& legend);
 
     // The bitmap changed: drop the stretched copy and repaint.
     void bitmapChanged();
@@ -26,6 +35,8 @@ private:
     const QImage& m_bitmap;
     mutable QImage m_stretched; // cache for the current device size
     mutable qint64 m_stretchedKey = 0;
+    bool m_overlayShown = false;
+    PanelLegend m_legend;
 };
 
 // Writes the panel's current appearance (its size in logical pixels) as an

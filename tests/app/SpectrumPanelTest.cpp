@@ -2,15 +2,18 @@
 #include "app/SpectrumPanel.h"
 
 #include "AppFormFixture.h"
+#include "analysis/SpectrogramAnnotation.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 
@@ -195,4 +198,71 @@ TEST_F(AppFormTest, SaveThatCannotWriteReportsTheReasonAndCancelDoesNothing) {
     EXPECT_TRUE(errors[0].contains(pngToSave)) << errors[0].toStdString();
     EXPECT_GT(errors[0].size(), pngToSave.size() + 20); // with a reason
     EXPECT_TRUE(window.PaintBox1->isVisible());
+}
+
+TEST_F(AppFormTest, ScaleAndCutoffIsOffAtFirstAndTheNextWindowRemembersIt) {
+    TAppForm* window = &makeForm(false);
+    QAction* item = window->ShowScaleAndCutoff1;
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(window->PopupMenu1->actions().contains(item));
+    EXPECT_EQ(item->text(), u"Show scale and cutoff");
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(window->PaintBox1->scaleAndCutoffShown());
+
+    for (bool shown : {true, false}) {
+        window->ShowScaleAndCutoff1->trigger();
+        EXPECT_EQ(window->PaintBox1->scaleAndCutoffShown(), shown);
+        window = &makeForm(false); // as at the program's next start
+        EXPECT_EQ(window->ShowScaleAndCutoff1->isChecked(), shown);
+        EXPECT_EQ(window->PaintBox1->scaleAndCutoffShown(), shown);
+    }
+}
+
+TEST_F(AppFormTest, SaveWithScaleAndCutoffShownSavesThemTooAndWithoutThemThePlainPicture) {
+    TAppForm& window = makeForm();
+    window.resize(900, 800);
+    load(Paths());
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    ASSERT_TRUE(window.PaintBox1->isVisible());
+
+    auto save = [&](const char* name) {
+        pngToSave = media.filePath(QString::fromLatin1(name));
+        window.Save1->trigger();
+        EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+        return QImage(pngToSave).convertToFormat(QImage::Format_RGB888);
+    };
+    const QImage plain = save("plain.png");
+    window.ShowScaleAndCutoff1->trigger();
+    const QImage overlaid = save("overlaid.png");
+    window.ShowScaleAndCutoff1->trigger();
+    const QImage plainAgain = save("plain-again.png");
+
+    ASSERT_FALSE(plain.isNull());
+    ASSERT_EQ(overlaid.size(), plain.size());
+    EXPECT_EQ(plainAgain, plain);
+    EXPECT_NE(overlaid, plain);
+
+    // The cutoff line crosses the picture at the row's cutoff (16000.5 Hz of
+    // 22050), in a colour the picture itself does not have.
+    const QColor line(0, 230, 255);
+    const int y = int(std::floor(SpectrogramYOfFrequency(16000.5, 44100, plain.height())));
+    int lineOnRow = 0;
+    for (int x = 0; x < overlaid.width(); ++x)
+        lineOnRow += overlaid.pixelColor(x, y) == line;
+    EXPECT_GT(lineOnRow, overlaid.width() / 2);
+    EXPECT_NE(plain.pixelColor(overlaid.width() / 2, y), line);
+    // The scale: ticks and figures along the left edge, below the cutoff too.
+    int changedLeft = 0;
+    for (int row = y + 10; row < overlaid.height(); ++row) {
+        for (int x = 0; x < 30; ++x)
+            changedLeft += overlaid.pixelColor(x, row) != plain.pixelColor(x, row);
+    }
+    EXPECT_GT(changedLeft, 50);
+    // What is saved is what is shown.
+    window.ShowScaleAndCutoff1->trigger();
+    const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(save("overlaid-again.png"), shown);
 }
