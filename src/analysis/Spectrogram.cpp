@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -137,6 +138,7 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
         render.error = error;
         render.picture = QImage();
         render.analysis.reset();
+        render.source.reset();
         return render;
     };
     BASS_CHANNELINFO info{};
@@ -152,9 +154,17 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
 
     SpectrogramColumns columns(
         planned, std::clamp<std::int64_t>(request.options.maxColumns, 1, kSpectrogramMaxColumns));
+    // The second opinion takes the audible frames, as AnalyzeQualityAndSource does.
+    std::unique_ptr<SourceFeatures> features;
+    if (analysis)
+        features = std::make_unique<SourceFeatures>();
+    const auto addFrame = [&analysis, &features](const float* magnitudes) {
+        if (analysis->addFrame(magnitudes))
+            features->addFrame(magnitudes);
+    };
     std::function<void(const float*)> alsoAnalyse;
     if (analysis && analysis->wantsFrames())
-        alsoAnalyse = [&analysis](const float* magnitudes) { analysis->addFrame(magnitudes); };
+        alsoAnalyse = addFrame;
     const int loudest = ReadSpectrogramColumns(stream, planned, columns, stop, alsoAnalyse);
     render.frames = columns.frames();
     if (stop.stop_requested())
@@ -166,10 +176,12 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
         float magnitudes[kSpectrogramBins];
         while (analysis->wantsFrames() && !stop.stop_requested() &&
                BASS_ChannelGetData(stream, magnitudes, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
-            analysis->addFrame(magnitudes);
+            addFrame(magnitudes);
         if (stop.stop_requested())
             return fail(SpectrogramError::Cancelled);
         render.analysis = analysis->result();
+        render.source = AssessSource(*render.analysis, analysis->powerSum(), *features,
+                                     StreamCodec(info.ctype));
     }
     guard.reset(); // the decoder's buffers are not needed for painting
 

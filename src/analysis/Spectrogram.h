@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 #include "analysis/SpectrogramColumns.h"
 #include "analysis/SpectrogramError.h"
 
@@ -18,8 +19,8 @@ using SpectrogramPalette = std::array<std::uint8_t, 256 * 3>;
 void BuildSpectrogramPalette(SpectrogramPalette& palette);
 
 struct SpectrogramOptions {
-    // Also analyse the file from the same frames (AudioQualityPass): the
-    // frames past the picture's last are read for it too.
+    // Also analyse the file from the same frames (AudioQualityPass and the
+    // second opinion): the frames past the picture's last are read for it too.
     bool withAnalysis = false;
     // The picture's widest; a file of more frames folds them (SpectrogramColumns).
     // At most kSpectrogramMaxColumns.
@@ -37,6 +38,8 @@ struct SpectrogramRender {
     // With SpectrogramOptions::withAnalysis, beside a picture: what
     // AnalyzeAudioQuality gives for the file.
     std::optional<TAudioQualityResult> analysis;
+    // ... and what AnalyzeQualityAndSource gives as the second opinion.
+    std::optional<SourceAssessment> source;
 
     bool ok() const { return error == SpectrogramError::None; }
     // Completes "cannot render 'FILE': "; empty when ok().

@@ -89,6 +89,22 @@ QColor VerdictColour(TQualityVerdict verdict) {
     return QColor(176, 176, 188);
 }
 
+QColor AssessmentColour(Assessment assessment) {
+    switch (assessment) {
+    case Assessment::Clean:
+        return VerdictColour(qvOk);
+    case Assessment::Transcoded:
+    case Assessment::Upsampled:
+        return VerdictColour(qvLikely);
+    case Assessment::BandLimited:
+        return QColor(110, 170, 255);
+    case Assessment::Unknown:
+    case Assessment::Error:
+        break;
+    }
+    return VerdictColour(qvError);
+}
+
 double SpectrogramYOfFrequency(double hz, std::uint32_t sampleRate, int height) {
     if (sampleRate == 0)
         return height;
@@ -185,7 +201,7 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
     const int rightMargin = std::max(2 * pad, timeLabelWidth / 2 + pad);
     const Margins margins{
         labelsLeft + freqLabelWidth + 4 + tickLength + 1,
-        pad + boldMetrics.height() + 2 + lineHeight + pad,
+        pad + boldMetrics.height() + 2 + lineHeight + (legend.source ? 2 + lineHeight : 0) + pad,
         std::max(rightMargin, contentMinimum - width + pad),
         1 + tickLength + 2 + lineHeight + pad,
     };
@@ -276,6 +292,28 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
                              Qt::AlignLeft | Qt::AlignVCenter,
                              metrics.elidedText(QStringLiteral(": ") + analysis.Reason,
                                                 Qt::ElideRight, reasonWidth));
+        }
+
+        // The second opinion under the verdict, in the same form.
+        if (legend.source) {
+            const int sourceTop = verdictTop + lineHeight + 2;
+            const QString opinion = AssessmentCellText(*legend.source);
+            painter.setFont(bold);
+            painter.setPen(AssessmentColour(legend.source->Kind));
+            painter.drawText(QRect(plot.left(), sourceTop, headerWidth, lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             boldMetrics.elidedText(opinion, Qt::ElideRight, headerWidth));
+            const int opinionWidth = boldMetrics.horizontalAdvance(opinion);
+            if (!legend.source->Explanation.isEmpty() && opinionWidth < headerWidth) {
+                const int explanationWidth = headerWidth - opinionWidth;
+                painter.setFont(font);
+                painter.setPen(kText);
+                painter.drawText(
+                    QRect(plot.left() + opinionWidth, sourceTop, explanationWidth, lineHeight),
+                    Qt::AlignLeft | Qt::AlignVCenter,
+                    metrics.elidedText(QStringLiteral(": ") + legend.source->Explanation,
+                                       Qt::ElideRight, explanationWidth));
+            }
         }
 
         // The cutoff line, in the verdict's colour, with its caption at the right end.

@@ -4,12 +4,14 @@
 #pragma once
 
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 
 #include <QColor>
 #include <QImage>
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct SpectrogramLegend {
@@ -17,6 +19,8 @@ struct SpectrogramLegend {
     std::int64_t frames = 0;      // columns of the full picture, 2048 samples each
     QString title;                // usually the file name
     TAudioQualityResult analysis; // cutoff and verdict; qvError draws no cutoff line
+    // The second opinion, as a third header line under the verdict's.
+    std::optional<SourceAssessment> source;
 };
 
 struct AnnotatedSpectrogram {
@@ -29,6 +33,9 @@ AnnotatedSpectrogram AnnotateSpectrogram(const QImage& picture, const Spectrogra
 
 // The colour that marks a verdict in the annotation.
 QColor VerdictColour(TQualityVerdict verdict);
+// The same for the second opinion: a lossy trace as a Likely verdict, clean
+// as OK, a natural roll-off in blue, no opinion in grey.
+QColor AssessmentColour(Assessment assessment);
 
 // Where frequency `hz` sits in a picture `height` rows high: the centre of the
 // rows of its FFT bin, 0 Hz at the bottom (y grows downward, in pixels).

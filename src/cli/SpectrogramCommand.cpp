@@ -84,7 +84,8 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     const QCommandLineOption annotateOption(
         QStringList{QStringLiteral("a"), QStringLiteral("annotate")},
         QStringLiteral("Add a frequency scale, a time scale and the cutoff that the\n"
-                       "quality analysis finds, labelled with its verdict."));
+                       "quality analysis finds, labelled with its verdict; the header\n"
+                       "also gives the assessment of the file's source."));
     parser.addOption(outputOption);
     parser.addOption(sizeOption);
     parser.addOption(annotateOption);
@@ -129,6 +130,7 @@ int RunSpectrogramCommand(const QStringList& arguments) {
     if (annotate) {
         SpectrogramLegend legend;
         legend.analysis = *render.analysis;
+        legend.source = render.source;
         legend.sampleRate = render.sampleRate;
         legend.frames = render.frames;
         legend.title = QFileInfo(path).fileName();

@@ -259,6 +259,14 @@ TEST(RenderSpectrogramFile, AnalysisFromThePicturesPassIsTheAnalysisOnItsOwn) {
         ASSERT_TRUE(render.analysis.has_value()) << c.name;
         ExpectSameAnalysis(*render.analysis, AnalyzeAudioQuality(c.path), c.name);
         EXPECT_EQ(render.picture, RenderSpectrogramFile(c.path).picture) << c.name;
+        // The second opinion too, the annotation's header shows it.
+        ASSERT_TRUE(render.source.has_value()) << c.name;
+        const SourceAssessment alone = AnalyzeQualityAndSource(c.path).Source;
+        EXPECT_EQ(render.source->Kind, alone.Kind) << c.name;
+        EXPECT_EQ(render.source->Source, alone.Source) << c.name;
+        EXPECT_EQ(render.source->Explanation, alone.Explanation) << c.name;
+        EXPECT_EQ(render.source->Evidence.Frames, alone.Evidence.Frames) << c.name;
+        EXPECT_EQ(render.source->Evidence.WallHz, alone.Evidence.WallHz) << c.name;
     }
     // The verdicts differ, so equal results above are no accident.
     EXPECT_EQ(AnalyzeAudioQuality(lowpassed).Verdict, qvLikely);
@@ -271,6 +279,7 @@ TEST(RenderSpectrogramFile, AnalysisFromThePicturesPassIsTheAnalysisOnItsOwn) {
     const SpectrogramRender none = RenderSpectrogramFile(kScripted, {}, {.withAnalysis = true});
     EXPECT_EQ(none.error, SpectrogramError::TooShort);
     EXPECT_FALSE(none.analysis.has_value());
+    EXPECT_FALSE(none.source.has_value());
 }
 
 TEST(RenderSpectrogramFile, PictureAndAnalysisTakeOneOpenAndEachFrameOnce) {

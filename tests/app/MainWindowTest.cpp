@@ -137,8 +137,12 @@ TEST_F(AppFormTest, MenusAsTheTablesGiveThem) {
     EXPECT_EQ(popup[4]->text(), u"Select All");
     EXPECT_EQ(window.PopupMenu2->defaultAction(), window.Open1);
     EXPECT_TRUE(window.Open1->font().bold());
-    ASSERT_EQ(window.PopupMenu1->actions().size(), 1);
-    EXPECT_EQ(window.PopupMenu1->actions()[0]->text(), u"Save...");
+    // "Save..." first, then, set apart, the one addition: the scale and cutoff.
+    const QList<QAction*> panelPopup = window.PopupMenu1->actions();
+    ASSERT_EQ(panelPopup.size(), 3);
+    EXPECT_EQ(panelPopup[0]->text(), u"Save...");
+    EXPECT_TRUE(panelPopup[1]->isSeparator());
+    EXPECT_EQ(panelPopup[2], window.ShowScaleAndCutoff1);
 }
 
 TEST_F(AppFormTest, ToolbarAsTheTableGivesIt) {

@@ -1,6 +1,7 @@
 // korvane-cli spectrogram as users run it: the PNG it writes (checked against
 // a golden picture), the annotation, and its exit statuses.
 #include "analysis/AudioAnalyzer.h"
+#include "analysis/SourceAssessment.h"
 #include "analysis/SpectrogramAnnotation.h"
 #include "analysis/SpectrogramView.h"
 #include "support/TestMedia.h"
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 using namespace testmedia;
 
@@ -282,6 +285,66 @@ TEST_F(SpectrogramCliTest, AnnotationOfANarrowPictureKeepsItsCaptionWhole) {
                 outlineRight = std::max(outlineRight, x);
     EXPECT_GT(outlineRight, plotRight + 60) << "caption box ends at x " << outlineRight;
     EXPECT_LT(outlineRight, canvas.width() - 1) << "and inside the picture";
+}
+
+// The header: the file's name, the verdict, and under them the assessment of
+// its source in that word's colour; the earlier two lines stay as they were.
+TEST_F(SpectrogramCliTest, AnnotationHeaderGivesTheAssessmentOnAThirdLine) {
+    const QString master =
+        Generate(out(QStringLiteral("master.flac")),
+                 QStringLiteral("anoisesrc=d=6:c=pink:r=44100:a=0.5:seed=5,highshelf=f=8000:g=-25,"
+                                "volume='0.02+0.98*pow(abs(sin(2*PI*t*0.7)),4)':eval=frame"),
+                 {"-c:a", "flac"});
+    const QString mp3 = out(QStringLiteral("first.mp3"));
+    const QString input = out(QStringLiteral("transcode.wav"));
+    ASSERT_TRUE(RunFfmpeg({"-i", master, "-c:a", "libmp3lame", "-b:a", "128k", mp3}));
+    ASSERT_TRUE(RunFfmpeg({"-i", mp3, "-c:a", "pcm_s16le", input}));
+    const QualityAndSource direct = AnalyzeQualityAndSource(input);
+    ASSERT_EQ(direct.Source.Kind, Assessment::Transcoded)
+        << direct.Source.Explanation.toStdString();
+
+    const Renders renders = renderBoth(input, QStringLiteral("600x256"));
+    ASSERT_EQ(renders.annotatedRun.exitCode, 0) << renders.annotatedRun.err.toStdString();
+    EXPECT_TRUE(renders.annotatedRun.out.isEmpty());
+    const QImage& canvas = renders.canvas;
+    const std::optional<QPoint> plot = FindInside(canvas, renders.picture);
+    ASSERT_TRUE(plot);
+
+    // Runs of rows with text above the plot: one per header line.
+    const auto rowHasInk = [&](int y) {
+        for (int x = plot->x(); x < canvas.width(); ++x)
+            if (qGray(canvas.pixel(x, y)) > 100)
+                return true;
+        return false;
+    };
+    std::vector<std::pair<int, int>> lines; // first and last row
+    for (int y = 0; y < plot->y() - 2; ++y) {
+        if (!rowHasInk(y))
+            continue;
+        if (!lines.empty() && lines.back().second == y - 1)
+            lines.back().second = y;
+        else
+            lines.emplace_back(y, y);
+    }
+    ASSERT_EQ(lines.size(), 3u) << "name, verdict, assessment";
+    const QRgb verdictColour = VerdictColour(direct.Quality.Verdict).rgb();
+    const QRgb opinionColour = AssessmentColour(Assessment::Transcoded).rgb();
+    const auto countIn = [&](std::pair<int, int> rows, QRgb colour) {
+        int count = 0;
+        for (int y = rows.first; y <= rows.second; ++y)
+            for (int x = plot->x(); x < canvas.width(); ++x)
+                count += canvas.pixel(x, y) == colour;
+        return count;
+    };
+    EXPECT_GT(countIn(lines[1], verdictColour), 10) << "the verdict word on the second line";
+    EXPECT_GT(countIn(lines[2], opinionColour), 10) << "the assessment on the third";
+    // The assessment's text runs on past its word: the explanation follows.
+    int lastInk = 0;
+    for (int y = lines[2].first; y <= lines[2].second; ++y)
+        for (int x = plot->x(); x < canvas.width(); ++x)
+            if (qGray(canvas.pixel(x, y)) > 100)
+                lastInk = std::max(lastInk, x);
+    EXPECT_GT(lastInk - plot->x(), renders.picture.width() / 2);
 }
 
 TEST_F(SpectrogramCliTest, ExitStatusesAndMessages) {
