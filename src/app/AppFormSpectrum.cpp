@@ -65,29 +65,29 @@ void TAppForm::startRender(const QString& path, const PanelLegend& legend) {
     // The picture shown is an earlier row's until this one is in; saving it
     // now would name it after the wrong file.
     Save1->setEnabled(false);
-    m_renders.emplace(
-        number, std::jthread([this, number, path, render = m_environment.RenderSpectrogram](
-                                 std::stop_token stop) {
-            SpectrogramRender result;
-            QString raised;
-            try {
-                result = render(path, stop);
-            } catch (const std::bad_alloc&) {
-                result = {};
-                result.error = SpectrogramError::OutOfMemory;
-            } catch (const std::exception& error) {
-                result = {};
-                result.error = SpectrogramError::CannotDecode;
-                raised = QString::fromLocal8Bit(error.what());
-            }
-            // Delivered even when stopped, so the thread is joined and let go.
-            QMetaObject::invokeMethod(
-                this,
-                [this, number, result = std::move(result), raised]() mutable {
-                    renderFinished(number, std::move(result), raised);
-                },
-                Qt::QueuedConnection);
-        }));
+    m_renders.emplace(number,
+                      std::jthread([this, number, path, render = m_environment.RenderSpectrogram](
+                                       std::stop_token stop) {
+                          SpectrogramRender result;
+                          QString raised;
+                          try {
+                              result = render(path, stop);
+                          } catch (const std::bad_alloc&) {
+                              result = {};
+                              result.error = SpectrogramError::OutOfMemory;
+                          } catch (const std::exception& error) {
+                              result = {};
+                              result.error = SpectrogramError::CannotDecode;
+                              raised = QString::fromLocal8Bit(error.what());
+                          }
+                          // Delivered even when stopped, so the thread is joined and let go.
+                          QMetaObject::invokeMethod(
+                              this,
+                              [this, number, result = std::move(result), raised]() mutable {
+                                  renderFinished(number, std::move(result), raised);
+                              },
+                              Qt::QueuedConnection);
+                      }));
 }
 
 void TAppForm::renderFinished(quint64 number, SpectrogramRender render, const QString& raised) {

@@ -5,10 +5,10 @@
 #include "analysis/SpectrogramAnnotation.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QApplication>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
