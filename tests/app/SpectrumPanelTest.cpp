@@ -445,3 +445,51 @@ TEST_F(AppFormTest, SaveWithScaleAndCutoffShownSavesThemTooAndWithoutThemThePlai
     const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB888);
     EXPECT_EQ(save("overlaid-again.png"), shown);
 }
+
+// The line follows the picture: the chosen row's cutoff once its picture is
+// drawn, the old one while a failed render leaves the old picture up.
+TEST_F(AppFormTest, CutoffLineFollowsThePictureShown) {
+    environment.Analyze = Reports([](const QString& path) {
+        TAudioQualityResult result = ScriptedAnalysis(path);
+        result.CutoffHz = path.contains(u"low") ? 8000.0f : 16000.0f;
+        return result;
+    });
+    const auto render = environment.RenderSpectrogram;
+    environment.RenderSpectrogram = [render](const QString& file, QImage& bitmap) {
+        if (!file.contains(u"broken"))
+            render(file, bitmap);
+    };
+    TAppForm& window = makeForm();
+    window.resize(900, 800);
+    load({QStringLiteral("/music/high.mp3"), QStringLiteral("/music/low.mp3"),
+          QStringLiteral("/music/low-broken.mp3")});
+    window.TimerDrawItem->stop();
+    window.ShowScaleAndCutoff1->trigger();
+
+    const QColor line(0, 230, 255);
+    auto lineRow = [&]() {
+        const QImage shown = window.PaintBox1->picture(window.PaintBox1->size());
+        for (int y = 0; y < shown.height(); ++y) {
+            int count = 0;
+            for (int x = 0; x < shown.width(); ++x)
+                count += shown.pixelColor(x, y) == line;
+            if (count > shown.width() / 2)
+                return y;
+        }
+        return -1;
+    };
+    auto rowOf = [&](float hz) {
+        return int(std::floor(SpectrogramYOfFrequency(hz, 44100, window.PaintBox1->height())));
+    };
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(lineRow(), rowOf(16000.0f));
+    selectRows({1});
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(lineRow(), rowOf(8000.0f));
+    selectRows({0});
+    window.TimerDrawItemTimer();
+    selectRows({2}); // its render fails: the high row's picture and line stay
+    window.TimerDrawItemTimer();
+    EXPECT_EQ(lineRow(), rowOf(16000.0f));
+}
