@@ -455,9 +455,12 @@ TEST_F(AppFormTest, CutoffLineFollowsThePictureShown) {
         return result;
     });
     const auto render = environment.RenderSpectrogram;
-    environment.RenderSpectrogram = [render](const QString& file, QImage& bitmap) {
+    environment.RenderSpectrogram = [render](const QString& file, std::stop_token stop) {
         if (!file.contains(u"broken"))
-            render(file, bitmap);
+            return render(file, stop);
+        SpectrogramRender failed;
+        failed.error = SpectrogramError::NotAudio;
+        return failed;
     };
     TAppForm& window = makeForm();
     window.resize(900, 800);
@@ -482,14 +485,14 @@ TEST_F(AppFormTest, CutoffLineFollowsThePictureShown) {
         return int(std::floor(SpectrogramYOfFrequency(hz, 44100, window.PaintBox1->height())));
     };
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_EQ(lineRow(), rowOf(16000.0f));
     selectRows({1});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_EQ(lineRow(), rowOf(8000.0f));
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     selectRows({2}); // its render fails: the high row's picture and line stay
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_EQ(lineRow(), rowOf(16000.0f));
 }
