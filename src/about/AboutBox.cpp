@@ -67,32 +67,32 @@ const QString kButtonStyle =
 
 } // namespace
 
-TAboutBox::TAboutBox(TAboutBoxOptions options, QWidget* parent)
+TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      options_(std::move(options)) {
+      m_options(std::move(options)) {
     InitAboutResources();
     setObjectName(QStringLiteral("AboutBox"));
-    if (options_.VendorHost.isEmpty()) {
-        options_.VendorHost = VendorHost();
+    if (m_options.VendorHost.isEmpty()) {
+        m_options.VendorHost = VendorHost();
     }
-    if (options_.ExecutableFolder.isEmpty()) {
-        options_.ExecutableFolder = QCoreApplication::applicationDirPath();
+    if (m_options.ExecutableFolder.isEmpty()) {
+        m_options.ExecutableFolder = QCoreApplication::applicationDirPath();
     }
-    if (!options_.OpenUrl) {
-        options_.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!m_options.OpenUrl) {
+        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     }
-    if (!options_.ShowMessage) {
-        options_.ShowMessage = ShowMessageDlg;
+    if (!m_options.ShowMessage) {
+        m_options.ShowMessage = ShowMessageDlg;
     }
-    if (!options_.ScreenPixelsPerInch) {
-        options_.ScreenPixelsPerInch = [] {
+    if (!m_options.ScreenPixelsPerInch) {
+        m_options.ScreenPixelsPerInch = [] {
             const QScreen* screen = QGuiApplication::primaryScreen();
             return screen ? screen->logicalDotsPerInch() * screen->devicePixelRatio() : 96.0;
         };
     }
-    if (!options_.WindowPixelsPerInch) {
-        options_.WindowPixelsPerInch = [this] {
+    if (!m_options.WindowPixelsPerInch) {
+        m_options.WindowPixelsPerInch = [this] {
             const QScreen* at = screen();
             return at ? at->logicalDotsPerInch() * devicePixelRatioF() : 96.0;
         };
@@ -199,17 +199,17 @@ TAboutBox::~TAboutBox() {
 void TAboutBox::FormCreate() {
     MatrixAlphabet = QStringLiteral("qbx");
     StartMatrix();
-    setWindowTitle(FormatProduct(Translate(WindowTexts::kAboutFormat), options_.ProductName));
-    Label2->setText(options_.ProductName + u' ' + options_.AppVersion);
+    setWindowTitle(FormatProduct(Translate(WindowTexts::kAboutFormat), m_options.ProductName));
+    Label2->setText(m_options.ProductName + u' ' + m_options.AppVersion);
     BitBtn1->setText(Translate(WindowTexts::kOK));
     BitBtn2->setText(Translate(WindowTexts::kInfo));
     Credits1->setText(Translate(WindowTexts::kAcknowledgements));
     Howtouninstall1->setText(Translate(WindowTexts::kHowToUninstall));
     License1->setText(Translate(WindowTexts::kLicenseMenu));
-    Label5->setText(options_.VendorHost);
+    Label5->setText(m_options.VendorHost);
     Label5->setToolTip(HomeAddress());
 
-    ImageCollectionIcon = options_.AppIcon;
+    ImageCollectionIcon = m_options.AppIcon;
     if (ImageCollectionIcon.isNull()) {
         ImageCollectionIcon =
             parentWidget() ? parentWidget()->window()->windowIcon() : QApplication::windowIcon();
@@ -219,7 +219,7 @@ void TAboutBox::FormCreate() {
 }
 
 QString TAboutBox::HomeAddress() const {
-    return QStringLiteral("http://") + options_.VendorHost;
+    return QStringLiteral("http://") + m_options.VendorHost;
 }
 
 void TAboutBox::HighDPIImageYukle() {
@@ -268,7 +268,7 @@ void TAboutBox::ResetMatrix() {
     matrixWidth = bitmapWidth / charWidth;
     matrixHeight = bitmapHeight / charHeight;
     InitDrops(matrixWidth, matrixHeight);
-    dirty_ = QRegion();
+    m_dirty = QRegion();
     update();
 }
 
@@ -278,23 +278,23 @@ void TAboutBox::MatrixTick() {
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(12);
     painter.setFont(font);
-    tickPainter_ = &painter;
+    m_tickPainter = &painter;
     for (int i = 0; i < DropCount; ++i) {
         TMatrixDrop& drop = MatrixDrops[static_cast<size_t>(i)];
         DrawDropChar(drop, RandomMatrixChar());
         AdvanceDrop(drop, MatrixTickCount, matrixHeight);
     }
-    tickPainter_ = nullptr;
+    m_tickPainter = nullptr;
     ++MatrixTickCount;
-    if (!dirty_.isEmpty()) {
-        update(dirty_);
-        dirty_ = QRegion();
+    if (!m_dirty.isEmpty()) {
+        update(m_dirty);
+        m_dirty = QRegion();
     }
 }
 
 void TAboutBox::DrawDropChar(const TMatrixDrop& drop, QChar character) {
     std::optional<QPainter> own;
-    QPainter* painter = tickPainter_;
+    QPainter* painter = m_tickPainter;
     if (!painter) {
         own.emplace(&outCanvas);
         QFont font(QStringLiteral("monospace"));
@@ -306,9 +306,9 @@ void TAboutBox::DrawDropChar(const TMatrixDrop& drop, QChar character) {
     const int tail = TailRow(drop.Y, matrixHeight);
     const QRect tailCell(left, tail * charHeight, charWidth, charHeight);
     painter->fillRect(tailCell, Qt::black);
-    dirty_ += tailCell;
+    m_dirty += tailCell;
 
-    const TDropColours colours = DropColours(drop.Brightness);
+    const DropColours colours = DropColoursFor(drop.Brightness);
     // Each character replaces its whole cell: black behind the glyph.
     auto drawAt = [&](int row, const QColor& colour) {
         const QRect cell(left, row * charHeight, charWidth, charHeight);
@@ -316,7 +316,7 @@ void TAboutBox::DrawDropChar(const TMatrixDrop& drop, QChar character) {
         painter->setPen(colour);
         painter->drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
                           QString(character));
-        dirty_ += cell;
+        m_dirty += cell;
     };
     if (drop.Y > 0) {
         drawAt(drop.Y - 1, colours.Trail);
@@ -344,7 +344,7 @@ void TAboutBox::Image1DblClick() {
     }
     PanelEgg->show();
     TimerEgg->setInterval(
-        SlideIntervalMs(options_.ScreenPixelsPerInch(), options_.WindowPixelsPerInch()));
+        SlideIntervalMs(m_options.ScreenPixelsPerInch(), m_options.WindowPixelsPerInch()));
     TimerEgg->start();
 }
 
@@ -436,8 +436,8 @@ void TAboutBox::BitBtn2Click() {
 }
 
 qint64 TAboutBox::Ticks() const {
-    if (options_.TickCount) {
-        return options_.TickCount();
+    if (m_options.TickCount) {
+        return m_options.TickCount();
     }
     static QElapsedTimer clock;
     if (!clock.isValid()) {
@@ -449,10 +449,10 @@ qint64 TAboutBox::Ticks() const {
 void TAboutBox::PopupUnderButton(QPushButton* button, QMenu* menu) {
     // The click that closed the menu by landing on its button reaches the
     // button right after; it must not open the menu again.
-    if (button == lastPopupButton_ && menu == lastPopupMenu_ &&
-        Ticks() - lastPopupClosed_ < kReopenGuardMs) {
-        lastPopupButton_ = nullptr;
-        lastPopupMenu_ = nullptr;
+    if (button == m_lastPopupButton && menu == m_lastPopupMenu &&
+        Ticks() - m_lastPopupClosed < kReopenGuardMs) {
+        m_lastPopupButton = nullptr;
+        m_lastPopupMenu = nullptr;
         return;
     }
     QPointer<TAboutBox> alive(this);
@@ -460,14 +460,14 @@ void TAboutBox::PopupUnderButton(QPushButton* button, QMenu* menu) {
     if (!alive) {
         return;
     }
-    lastPopupClosed_ = Ticks();
-    lastPopupButton_ = button;
-    lastPopupMenu_ = menu;
+    m_lastPopupClosed = Ticks();
+    m_lastPopupButton = button;
+    m_lastPopupMenu = menu;
 }
 
 void TAboutBox::OpenPage(const QString& address) {
     try {
-        options_.OpenUrl(QUrl(address));
+        m_options.OpenUrl(QUrl(address));
     } catch (...) {
         // The desktop's answer is not ours to report.
     }
@@ -478,20 +478,20 @@ void TAboutBox::Label5Click() {
 }
 
 void TAboutBox::Credits1Click() {
-    OpenPage(QStringLiteral("https://") + options_.VendorHost +
+    OpenPage(QStringLiteral("https://") + m_options.VendorHost +
              QStringLiteral("/blog/credits-and-acknowledgements/"));
 }
 
 void TAboutBox::Howtouninstall1Click() {
-    OpenPage(QStringLiteral("http://") + options_.VendorHost +
+    OpenPage(QStringLiteral("http://") + m_options.VendorHost +
              QStringLiteral("/blog/how-to-uninstall-quiblex-software/"));
 }
 
 void TAboutBox::License1Click() {
-    const QString path = QDir(options_.ExecutableFolder).filePath(QStringLiteral("license.txt"));
+    const QString path = QDir(m_options.ExecutableFolder).filePath(QStringLiteral("license.txt"));
     if (QFileInfo(path).isFile()) {
         try {
-            options_.OpenUrl(QUrl::fromLocalFile(path));
+            m_options.OpenUrl(QUrl::fromLocalFile(path));
         } catch (...) {
             // As with the pages: nothing to report.
         }
@@ -503,5 +503,5 @@ void TAboutBox::License1Click() {
 
 void TAboutBox::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
     MessageDlgCaptions(this, text, icon, {QMessageBox::Ok}, title, {Translate(WindowTexts::kOK)},
-                       options_.ShowMessage);
+                       m_options.ShowMessage);
 }

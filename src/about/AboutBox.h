@@ -21,7 +21,7 @@ class QPushButton;
 class QTimer;
 struct TMatrixDrop;
 
-struct TAboutBoxOptions {
+struct AboutBoxOptions {
     QString ProductName; // AppProductName
     QString AppVersion;  // AppVersion, e.g. "1.0"
     QIcon AppIcon;       // empty: the owner's window icon
@@ -47,7 +47,7 @@ struct TAboutBoxOptions {
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(TAboutBoxOptions options, QWidget* parent = nullptr);
+    explicit TAboutBox(AboutBoxOptions options, QWidget* parent = nullptr);
     ~TAboutBox() override;
 
     void StartMatrix();
@@ -114,14 +114,14 @@ private:
     void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
     qint64 Ticks() const;
 
-    TAboutBoxOptions options_;
-    QRegion dirty_; // cells drawn since the last repaint request
-    QPainter* tickPainter_ = nullptr;
+    AboutBoxOptions m_options;
+    QRegion m_dirty; // cells drawn since the last repaint request
+    QPainter* m_tickPainter = nullptr;
     bool dragging = false;
     int dx = 0;
     int dy = 0;
     // PopupUnderButton's memory of its last menu.
-    QPointer<QPushButton> lastPopupButton_;
-    QPointer<QMenu> lastPopupMenu_;
-    qint64 lastPopupClosed_ = 0;
+    QPointer<QPushButton> m_lastPopupButton;
+    QPointer<QMenu> m_lastPopupMenu;
+    qint64 m_lastPopupClosed = 0;
 };

@@ -78,7 +78,7 @@ int TailRow(int y, int matrixHeight) {
     return row;
 }
 
-TDropColours DropColours(int brightness) {
+DropColours DropColoursFor(int brightness) {
     const int v = brightness * 255 / 100;
     const int w = v / 3;
     return {QColor(v * 150 / 255, v, v * 100 / 255), QColor(w * 150 / 255, w, w * 100 / 255)};

@@ -49,14 +49,14 @@ void AdvanceDrop(TMatrixDrop& drop, int tick, int matrixHeight);
 // a grid of matrixHeight + 1 rows.
 int TailRow(int y, int matrixHeight);
 
-struct TDropColours {
+struct DropColours {
     QColor Head;
     QColor Trail;
 };
 
 // Green-tinted head and trail colours for a brightness of 0..99; 99 gives
 // head (148, 252, 98) and trail (49, 84, 32).
-TDropColours DropColours(int brightness);
+DropColours DropColoursFor(int brightness);
 
 // A character of MatrixAlphabet, each equally likely.
 QChar RandomMatrixChar();

@@ -54,7 +54,7 @@ struct TAppFormEnvironment {
     // tests leave it off so no window of theirs reaches the network.
     bool CheckForUpdates = false;
     // Lets a test point the check at its own store and server.
-    std::function<void(struct TCheckConfig&)> AdjustUpdateCheck;
+    std::function<void(struct CheckConfig&)> AdjustUpdateCheck;
     // After a language change: runs the restart script and ends the program.
     // Empty: the script runs detached and the application quits.
     std::function<void(const QString& script, const QString& workingFolder)> Restart;

@@ -26,7 +26,7 @@ std::function<void(const QUrl&)> Opener(const UrlOpenerFunction& open) {
 } // namespace
 
 void TAppForm::About1Click() {
-    TAboutBoxOptions options;
+    AboutBoxOptions options;
     options.ProductName = AppProductName;
     options.AppVersion = AppVersion;
     options.AppIcon = windowIcon();
@@ -37,7 +37,7 @@ void TAppForm::About1Click() {
 }
 
 void TAppForm::SendFeedback1Click() {
-    TFeedbackFormOptions options;
+    FeedbackFormOptions options;
     options.ProductName = AppProductName;
     options.AppTitle = AppTitle;
     options.AppVersion = AppVersion;
@@ -46,7 +46,7 @@ void TAppForm::SendFeedback1Click() {
 }
 
 void TAppForm::Language1Click() {
-    TTranslateFormOptions options;
+    TranslateFormOptions options;
     options.SetLanguageFile = [this](const QString& fileName) { SetLanguageFile(fileName); };
     options.DataFolder = DataFolder;
     options.ExecutablePath = m_environment.ExecutablePath;
@@ -68,7 +68,7 @@ void TAppForm::TimerCheckerTimer() {
     TimerChecker->stop();
     if (!m_environment.CheckForUpdates || m_updateCheck)
         return;
-    TCheckConfig config;
+    CheckConfig config;
     config.AppTitle = AppTitle;
     config.AppVersion = AppVersion;
     config.StoreOrganization = AppCompanyName;
@@ -87,7 +87,7 @@ void TAppForm::updateCheckFinished(const UpdateCheckController::Outcome& outcome
     if (!outcome.NotificationsOn)
         UpdateNotifications1->setChecked(false);
     if (outcome.ShowNotice) {
-        TNewVerOptions options;
+        NewVerOptions options;
         options.ProductName = AppProductName;
         options.ServerVersion = m_updateCheck->serverVersion();
         options.DownloadUrl = m_updateCheck->downloadUrl();

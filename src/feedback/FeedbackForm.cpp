@@ -37,7 +37,7 @@ QFont FormFont(int pixelHeight, bool bold = false) {
 
 } // namespace
 
-TTogglePanel::TTogglePanel(const QString& picture, QWidget* parent) : QFrame(parent) {
+TogglePanel::TogglePanel(const QString& picture, QWidget* parent) : QFrame(parent) {
     setCursor(Qt::PointingHandCursor);
     setFrameShape(QFrame::Panel);
     setLineWidth(1);
@@ -45,73 +45,73 @@ TTogglePanel::TTogglePanel(const QString& picture, QWidget* parent) : QFrame(par
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 3, 4, 3);
     row->setSpacing(0);
-    image_ = new QLabel(this);
-    image_->setFixedSize(32, 32);
-    image_->setScaledContents(true);
-    image_->setPixmap(QIcon(picture).pixmap(QSize(32, 32), devicePixelRatioF()));
-    image_->setAttribute(Qt::WA_TranslucentBackground);
-    row->addWidget(image_);
-    caption_ = new QLabel(this);
-    caption_->setTextFormat(Qt::PlainText);
-    caption_->setAlignment(Qt::AlignCenter);
-    caption_->setFont(FormFont(16));
-    row->addWidget(caption_, 1);
+    m_image = new QLabel(this);
+    m_image->setFixedSize(32, 32);
+    m_image->setScaledContents(true);
+    m_image->setPixmap(QIcon(picture).pixmap(QSize(32, 32), devicePixelRatioF()));
+    m_image->setAttribute(Qt::WA_TranslucentBackground);
+    row->addWidget(m_image);
+    m_caption = new QLabel(this);
+    m_caption->setTextFormat(Qt::PlainText);
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->setFont(FormFont(16));
+    row->addWidget(m_caption, 1);
     // Balances the picture so the caption sits in the middle of the panel.
     row->addSpacing(32);
     ApplyLook();
 }
 
-QString TTogglePanel::Caption() const {
-    return caption_->text();
+QString TogglePanel::Caption() const {
+    return m_caption->text();
 }
 
-void TTogglePanel::SetCaption(const QString& caption) {
-    caption_->setText(caption);
+void TogglePanel::SetCaption(const QString& caption) {
+    m_caption->setText(caption);
 }
 
-void TTogglePanel::SetOn(bool on) {
-    on_ = on;
+void TogglePanel::SetOn(bool on) {
+    m_on = on;
     ApplyLook();
 }
 
-void TTogglePanel::ApplyLook() {
+void TogglePanel::ApplyLook() {
     const QPalette app = QApplication::palette();
     QPalette look = palette();
-    look.setColor(QPalette::Window, app.color(on_ ? QPalette::Highlight : QPalette::Button));
+    look.setColor(QPalette::Window, app.color(m_on ? QPalette::Highlight : QPalette::Button));
     look.setColor(QPalette::WindowText,
-                  app.color(on_ ? QPalette::HighlightedText : QPalette::WindowText));
+                  app.color(m_on ? QPalette::HighlightedText : QPalette::WindowText));
     setPalette(look);
-    setFrameShadow(on_ ? QFrame::Sunken : QFrame::Raised);
+    setFrameShadow(m_on ? QFrame::Sunken : QFrame::Raised);
 }
 
-void TTogglePanel::mousePressEvent(QMouseEvent* event) {
+void TogglePanel::mousePressEvent(QMouseEvent* event) {
     emit MouseDown(event->button());
     event->accept();
 }
 
-void TTogglePanel::changeEvent(QEvent* event) {
+void TogglePanel::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ApplicationPaletteChange) {
         ApplyLook();
     }
     QFrame::changeEvent(event);
 }
 
-TFeedbackForm::TFeedbackForm(TFeedbackFormOptions options, QWidget* parent)
+TFeedbackForm::TFeedbackForm(FeedbackFormOptions options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      options_(std::move(options)) {
+      m_options(std::move(options)) {
     InitFeedbackResources();
     setObjectName(QStringLiteral("FeedbackForm"));
-    if (options_.Target.HttpsUrl.isEmpty() && options_.Target.HttpUrl.isEmpty()) {
-        const PostOptions postOptions = options_.Target.Options;
-        options_.Target = FeedbackTarget::ForHost(VendorHost());
-        options_.Target.Options = postOptions;
+    if (m_options.Target.HttpsUrl.isEmpty() && m_options.Target.HttpUrl.isEmpty()) {
+        const PostOptions postOptions = m_options.Target.Options;
+        m_options.Target = FeedbackTarget::ForHost(VendorHost());
+        m_options.Target.Options = postOptions;
     }
-    if (!options_.ShowMessage) {
-        options_.ShowMessage = ShowMessageDlg;
+    if (!m_options.ShowMessage) {
+        m_options.ShowMessage = ShowMessageDlg;
     }
-    if (!options_.Beep) {
-        options_.Beep = [] { QApplication::beep(); };
+    if (!m_options.Beep) {
+        m_options.Beep = [] { QApplication::beep(); };
     }
     setFont(FormFont(11));
     setFixedSize(525, 326);
@@ -126,9 +126,9 @@ TFeedbackForm::TFeedbackForm(TFeedbackFormOptions options, QWidget* parent)
     auto* toggles = new QHBoxLayout(panel3);
     toggles->setContentsMargins(3, 3, 3, 3);
     toggles->setSpacing(6);
-    Panel4 = new TTogglePanel(QStringLiteral(":/feedback/smile.svg"), panel3);
+    Panel4 = new TogglePanel(QStringLiteral(":/feedback/smile.svg"), panel3);
     Panel4->SetCaption(WindowTexts::kILikeIt);
-    Panel5 = new TTogglePanel(QStringLiteral(":/feedback/sad.svg"), panel3);
+    Panel5 = new TogglePanel(QStringLiteral(":/feedback/sad.svg"), panel3);
     Panel5->SetCaption(WindowTexts::kIDislikeIt);
     toggles->addWidget(Panel4, 1);
     toggles->addWidget(Panel5, 1);
@@ -184,8 +184,8 @@ TFeedbackForm::TFeedbackForm(TFeedbackFormOptions options, QWidget* parent)
     buttonRow->addWidget(BitBtn1);
     column->addWidget(panel2);
 
-    connect(Panel4, &TTogglePanel::MouseDown, this, &TFeedbackForm::Image1MouseDown);
-    connect(Panel5, &TTogglePanel::MouseDown, this, &TFeedbackForm::Image2MouseDown);
+    connect(Panel4, &TogglePanel::MouseDown, this, &TFeedbackForm::Image1MouseDown);
+    connect(Panel5, &TogglePanel::MouseDown, this, &TFeedbackForm::Image2MouseDown);
     connect(BitBtn1, &QPushButton::clicked, this, &TFeedbackForm::BitBtn1Click);
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TFeedbackForm::LimitMessageLength);
 
@@ -199,7 +199,7 @@ TFeedbackForm::~TFeedbackForm() {
 }
 
 void TFeedbackForm::FormCreate() {
-    setWindowTitle(options_.ProductName + u' ' + Translate(WindowTexts::kFeedback));
+    setWindowTitle(m_options.ProductName + u' ' + Translate(WindowTexts::kFeedback));
     Label1->setText(Translate(WindowTexts::kAppreciateFeedback));
     Label2->setText(Translate(WindowTexts::kLikeOrDislike));
     Label3->setText(Translate(WindowTexts::kIncludeMyEmail));
@@ -216,7 +216,7 @@ void TFeedbackForm::Image2MouseDown(Qt::MouseButton button) {
     Toggle(Panel5, Panel4, button);
 }
 
-void TFeedbackForm::Toggle(TTogglePanel* pressed, TTogglePanel* other, Qt::MouseButton button) {
+void TFeedbackForm::Toggle(TogglePanel* pressed, TogglePanel* other, Qt::MouseButton button) {
     if (button != Qt::LeftButton) {
         return;
     }
@@ -244,7 +244,7 @@ void TFeedbackForm::LimitMessageLength() {
 }
 
 void TFeedbackForm::BitBtn1Click() {
-    if (sending_) {
+    if (m_sending) {
         return;
     }
     try {
@@ -257,7 +257,7 @@ void TFeedbackForm::BitBtn1Click() {
         const QString feedback = FeedbackValue(phrase, message);
         if (message.isEmpty()) {
             Memo1->setFocus();
-            options_.Beep();
+            m_options.Beep();
             return;
         }
         const QString address = TrimControl(Edit1->text());
@@ -268,16 +268,16 @@ void TFeedbackForm::BitBtn1Click() {
             return;
         }
         const QStringList fields =
-            FeedbackFields(options_.AppTitle, options_.AppVersion, feedback, address);
+            FeedbackFields(m_options.AppTitle, m_options.AppVersion, feedback, address);
 
-        sending_ = true;
+        m_sending = true;
         BitBtn1->setEnabled(false);
-        cursor_ = std::make_unique<BusyCursorGuard>();
+        m_cursor = std::make_unique<BusyCursorGuard>();
         // Up to four time-outs of 3 s: the request runs beside the window so
         // that it keeps painting, while the form stays modal. Destroying the
         // form (the program ending) abandons it.
-        const FeedbackTarget target = options_.Target;
-        sender_ = std::jthread([this, target, fields](std::stop_token stop) {
+        const FeedbackTarget target = m_options.Target;
+        m_sender = std::jthread([this, target, fields](std::stop_token stop) {
             QString body;
             try {
                 body = SubmitFeedback(target, fields, stop);
@@ -295,18 +295,18 @@ void TFeedbackForm::BitBtn1Click() {
 }
 
 void TFeedbackForm::CancelSend() {
-    sender_.request_stop();
-    if (sender_.joinable())
-        sender_.join();
-    cursor_.reset();
-    sending_ = false;
+    m_sender.request_stop();
+    if (m_sender.joinable())
+        m_sender.join();
+    m_cursor.reset();
+    m_sending = false;
 }
 
 void TFeedbackForm::FinishSend(const QString& body) {
-    if (sender_.joinable())
-        sender_.join();
-    cursor_.reset();
-    sending_ = false;
+    if (m_sender.joinable())
+        m_sender.join();
+    m_cursor.reset();
+    m_sending = false;
     BitBtn1->setEnabled(true);
     const bool delivered = IsFeedbackAccepted(body);
     if (delivered) {
@@ -326,20 +326,20 @@ void TFeedbackForm::FinishSend(const QString& body) {
 
 void TFeedbackForm::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
     MessageDlgCaptions(this, text, icon, {QMessageBox::Ok}, title, {Translate(WindowTexts::kOK)},
-                       options_.ShowMessage);
+                       m_options.ShowMessage);
 }
 
 void TFeedbackForm::reject() {
     // Closing waits for the answer: it arrives within the time-outs. (Ending
     // the program does not wait: the form's destruction abandons the post.)
-    if (sending_) {
+    if (m_sending) {
         return;
     }
     QDialog::reject();
 }
 
 void TFeedbackForm::closeEvent(QCloseEvent* event) {
-    if (sending_) {
+    if (m_sending) {
         event->ignore();
         return;
     }

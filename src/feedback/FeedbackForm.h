@@ -17,7 +17,7 @@ class QPlainTextEdit;
 class QPushButton;
 class BusyCursorGuard;
 
-struct TFeedbackFormOptions {
+struct FeedbackFormOptions {
     QString ProductName; // AppProductName: the title reads "<product> feedback"
     QString AppTitle;    // sent as "appname"
     QString AppVersion;  // sent as "version"
@@ -31,16 +31,16 @@ struct TFeedbackFormOptions {
 // One of the two like/dislike toggles: a panel that shows its state in its
 // colours and bevel (raised on the button face when off, sunken in the
 // highlight colours when on).
-class TTogglePanel : public QFrame {
+class TogglePanel : public QFrame {
     Q_OBJECT
 public:
-    TTogglePanel(const QString& picture, QWidget* parent);
+    TogglePanel(const QString& picture, QWidget* parent);
 
     QString Caption() const;
     void SetCaption(const QString& caption);
-    bool IsOn() const { return on_; }
+    bool IsOn() const { return m_on; }
     void SetOn(bool on);
-    QLabel* Image() const { return image_; }
+    QLabel* Image() const { return m_image; }
 
 signals:
     void MouseDown(Qt::MouseButton button);
@@ -52,9 +52,9 @@ protected:
 private:
     void ApplyLook();
 
-    QLabel* image_ = nullptr;
-    QLabel* caption_ = nullptr;
-    bool on_ = false;
+    QLabel* m_image = nullptr;
+    QLabel* m_caption = nullptr;
+    bool m_on = false;
 };
 
 // The feedback form: an optional like or dislike, a message and an optional
@@ -62,7 +62,7 @@ private:
 class TFeedbackForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TFeedbackForm(TFeedbackFormOptions options, QWidget* parent = nullptr);
+    explicit TFeedbackForm(FeedbackFormOptions options, QWidget* parent = nullptr);
     ~TFeedbackForm() override;
 
     void Image1MouseDown(Qt::MouseButton button);
@@ -70,10 +70,10 @@ public:
     void BitBtn1Click();
 
     // True from the moment Send posts until the answer has been judged.
-    bool IsSending() const { return sending_; }
+    bool IsSending() const { return m_sending; }
 
-    TTogglePanel* Panel4 = nullptr; // "I like it!"
-    TTogglePanel* Panel5 = nullptr; // "I dislike it!"
+    TogglePanel* Panel4 = nullptr; // "I like it!"
+    TogglePanel* Panel5 = nullptr; // "I dislike it!"
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
@@ -96,14 +96,14 @@ protected:
 
 private:
     void FormCreate();
-    void Toggle(TTogglePanel* pressed, TTogglePanel* other, Qt::MouseButton button);
+    void Toggle(TogglePanel* pressed, TogglePanel* other, Qt::MouseButton button);
     void LimitMessageLength();
     void FinishSend(const QString& body);
     void CancelSend();
     void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
 
-    TFeedbackFormOptions options_;
-    std::jthread sender_;
-    std::unique_ptr<BusyCursorGuard> cursor_;
-    bool sending_ = false;
+    FeedbackFormOptions m_options;
+    std::jthread m_sender;
+    std::unique_ptr<BusyCursorGuard> m_cursor;
+    bool m_sending = false;
 };

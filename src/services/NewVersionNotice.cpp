@@ -58,25 +58,25 @@ QRect Collapsed(const QRect& full) {
 
 } // namespace
 
-TNewVer::TNewVer(TNewVerOptions options, QWidget* owner)
+TNewVer::TNewVer(NewVerOptions options, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
-      options_(std::move(options)) {
+      m_options(std::move(options)) {
     setObjectName(QStringLiteral("NewVer"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setFont(NoticeFont(8));
     // Only a window of ours that had the focus gets it back; the notice must
     // not pull the focus from another program.
-    returnFocusTo_ = QApplication::activeWindow();
-    if (options_.VendorHost.isEmpty()) {
-        options_.VendorHost = VendorHost();
+    m_returnFocusTo = QApplication::activeWindow();
+    if (m_options.VendorHost.isEmpty()) {
+        m_options.VendorHost = VendorHost();
     }
-    if (options_.HomePage.isEmpty()) {
-        options_.HomePage = QStringLiteral("http://") + options_.VendorHost;
+    if (m_options.HomePage.isEmpty()) {
+        m_options.HomePage = QStringLiteral("http://") + m_options.VendorHost;
     }
-    if (!options_.OpenUrl) {
-        options_.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!m_options.OpenUrl) {
+        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     }
 
     auto* outer = new QHBoxLayout(this);
@@ -139,11 +139,11 @@ TNewVer::TNewVer(TNewVerOptions options, QWidget* owner)
     }
     connect(Button1, &QPushButton::clicked, this, &TNewVer::Button1Click);
 
-    animation_ = new QPropertyAnimation(this, "geometry", this);
-    animation_->setDuration(kAnimationMs);
-    connect(animation_, &QPropertyAnimation::finished, this, [this] {
-        if (closing_) {
-            closing_ = false;
+    m_animation = new QPropertyAnimation(this, "geometry", this);
+    m_animation->setDuration(kAnimationMs);
+    connect(m_animation, &QPropertyAnimation::finished, this, [this] {
+        if (m_closing) {
+            m_closing = false;
             close();
         }
     });
@@ -164,7 +164,7 @@ TNewVer::TNewVer(TNewVerOptions options, QWidget* owner)
     TimerLink->start();
 }
 
-TNewVer* TNewVer::Open(TNewVerOptions options, QWidget* owner) {
+TNewVer* TNewVer::Open(NewVerOptions options, QWidget* owner) {
     return new TNewVer(std::move(options), owner);
 }
 
@@ -176,24 +176,24 @@ void TNewVer::FormCreate() {
     const QRect screen = QGuiApplication::primaryScreen()
                              ? QGuiApplication::primaryScreen()->geometry()
                              : QRect(0, 0, 1024, 768);
-    resting_ = QRect(screen.x() + screen.width() - kClientWidth - kEdgeGap, screen.y() + kEdgeGap,
+    m_resting = QRect(screen.x() + screen.width() - kClientWidth - kEdgeGap, screen.y() + kEdgeGap,
                      kClientWidth, kClientHeight);
-    setGeometry(resting_);
+    setGeometry(m_resting);
     Label1->setText(Translate(QStringLiteral("UPDATE AVAILABLE")));
     Label2->setText(Translate(QStringLiteral("Click to download")) + QLatin1Char(' ') +
-                    options_.ProductName + QLatin1Char(' ') + options_.ServerVersion);
+                    m_options.ProductName + QLatin1Char(' ') + m_options.ServerVersion);
 }
 
 void TNewVer::TimerStartTimer() {
     TimerStart->stop();
-    setGeometry(Collapsed(resting_));
+    setGeometry(Collapsed(m_resting));
     show();
-    animation_->stop();
-    animation_->setStartValue(Collapsed(resting_));
-    animation_->setEndValue(resting_);
-    animation_->start();
-    if (returnFocusTo_ && returnFocusTo_ != this) {
-        returnFocusTo_->activateWindow();
+    m_animation->stop();
+    m_animation->setStartValue(Collapsed(m_resting));
+    m_animation->setEndValue(m_resting);
+    m_animation->start();
+    if (m_returnFocusTo && m_returnFocusTo != this) {
+        m_returnFocusTo->activateWindow();
     }
 }
 
@@ -207,11 +207,11 @@ void TNewVer::TimerCloseTimer() {
         close();
         return;
     }
-    closing_ = true;
-    animation_->stop();
-    animation_->setStartValue(geometry());
-    animation_->setEndValue(Collapsed(geometry()));
-    animation_->start();
+    m_closing = true;
+    m_animation->stop();
+    m_animation->setStartValue(geometry());
+    m_animation->setEndValue(Collapsed(geometry()));
+    m_animation->start();
 }
 
 void TNewVer::TimerLinkTimer() {
@@ -226,10 +226,10 @@ void TNewVer::Label2Click() {
     // An address from the network is opened only when it is a web address
     // (never a local program, file or other handler), and only when the
     // answer that named it could not have been forged on the way.
-    const QString address = NoticeAddress(options_.DownloadUrl, options_.DownloadUrlFromHttps,
-                                          options_.VendorHost, options_.HomePage);
+    const QString address = NoticeAddress(m_options.DownloadUrl, m_options.DownloadUrlFromHttps,
+                                          m_options.VendorHost, m_options.HomePage);
     try {
-        options_.OpenUrl(QUrl(address, QUrl::StrictMode));
+        m_options.OpenUrl(QUrl(address, QUrl::StrictMode));
     } catch (...) {
         // Opening the page is a courtesy; nothing to report if it fails.
     }
@@ -242,8 +242,8 @@ void TNewVer::Button1Click() {
 
 void TNewVer::closeEvent(QCloseEvent* event) {
     // Closing only hides: the notice stays allocated, idle, until the program ends.
-    animation_->stop();
-    closing_ = false;
+    m_animation->stop();
+    m_closing = false;
     dragging = false;
     TimerClose->stop();
     TimerLink->stop();

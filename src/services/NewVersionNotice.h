@@ -23,7 +23,7 @@ using UrlOpener = std::function<void(const QUrl&)>;
 // down across the whole run, never reset.
 extern std::int64_t NoticeCountdown;
 
-struct TNewVerOptions {
+struct NewVerOptions {
     QString ProductName;   // AppProductName
     QString ServerVersion; // the version the vendor server offers
     QString DownloadUrl;   // where to get it, as the server said
@@ -46,10 +46,10 @@ struct TNewVerOptions {
 class TNewVer : public QWidget {
     Q_OBJECT
 public:
-    explicit TNewVer(TNewVerOptions options, QWidget* owner = nullptr);
+    explicit TNewVer(NewVerOptions options, QWidget* owner = nullptr);
 
     // Creates the notice owned by `owner` (freed with it); it shows itself.
-    static TNewVer* Open(TNewVerOptions options, QWidget* owner);
+    static TNewVer* Open(NewVerOptions options, QWidget* owner);
 
     void TimerStartTimer();
     void TimerCloseTimer();
@@ -58,9 +58,9 @@ public:
     void Button1Click();
 
     // The opening and closing animation, exposed so it can be driven to its end.
-    QPropertyAnimation* Animation() const { return animation_; }
+    QPropertyAnimation* Animation() const { return m_animation; }
     // Where the notice rests once opened.
-    QRect RestingGeometry() const { return resting_; }
+    QRect RestingGeometry() const { return m_resting; }
 
     QFrame* Panel1 = nullptr;
     QLabel* Image1 = nullptr;
@@ -84,11 +84,11 @@ private:
     void FormMouseUp();
     bool IsDragSource(QObject* watched) const;
 
-    TNewVerOptions options_;
-    QPropertyAnimation* animation_ = nullptr;
-    QRect resting_;
-    bool closing_ = false;
-    QPointer<QWidget> returnFocusTo_;
+    NewVerOptions m_options;
+    QPropertyAnimation* m_animation = nullptr;
+    QRect m_resting;
+    bool m_closing = false;
+    QPointer<QWidget> m_returnFocusTo;
     bool dragging = false;
     int dx = 0;
     int dy = 0;

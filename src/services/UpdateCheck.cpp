@@ -48,7 +48,7 @@ void WriteText(QSettings* store, const QString& key, const QString& value) {
     }
 }
 
-std::unique_ptr<QSettings> OpenStore(const TCheckConfig& config) {
+std::unique_ptr<QSettings> OpenStore(const CheckConfig& config) {
     if (!config.SettingsFile.isEmpty()) {
         return std::make_unique<QSettings>(config.SettingsFile, QSettings::IniFormat);
     }
@@ -84,11 +84,11 @@ QString Message(const std::exception& error) {
 
 } // namespace
 
-TCheckState::TCheckState() : OwnerThread(QThread::currentThread()) {}
+CheckState::CheckState() : OwnerThread(QThread::currentThread()) {}
 
-TCheckState::~TCheckState() = default;
+CheckState::~CheckState() = default;
 
-void RecordCheckError(TCheckState& state, const QString& message) {
+void RecordCheckError(CheckState& state, const QString& message) {
     if (TrimControl(message).isEmpty()) {
         return;
     }
@@ -99,7 +99,7 @@ void RecordCheckError(TCheckState& state, const QString& message) {
     state.CheckErrors += message;
 }
 
-void ClearCheckErrors(TCheckState& state) {
+void ClearCheckErrors(CheckState& state) {
     state.CheckFailed = false;
     state.CheckErrors.clear();
 }
@@ -112,11 +112,11 @@ QString TodayShortDate() {
     return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
 }
 
-TChecker::TChecker(TCheckConfig config, std::shared_ptr<TCheckState> state)
-    : config_(std::move(config)), state_(std::move(state)) {}
+TChecker::TChecker(CheckConfig config, std::shared_ptr<CheckState> state)
+    : m_config(std::move(config)), m_state(std::move(state)) {}
 
 void TChecker::Execute(std::stop_token stop) {
-    state_->CheckDone.store(false, std::memory_order_release);
+    m_state->CheckDone.store(false, std::memory_order_release);
     try {
         CheckNow(std::move(stop));
     } catch (...) {
@@ -125,7 +125,7 @@ void TChecker::Execute(std::stop_token stop) {
 }
 
 void TChecker::CheckNow(std::stop_token stop) {
-    TCheckState& s = *state_;
+    CheckState& s = *m_state;
     ClearCheckErrors(s);
 
     QString guid;
@@ -137,7 +137,7 @@ void TChecker::CheckNow(std::stop_token stop) {
 
     // An unreadable store is noted, and the check goes on with what it holds
     // in memory.
-    s.CheckSettings = OpenStore(config_);
+    s.CheckSettings = OpenStore(m_config);
     if (s.CheckSettings->status() != QSettings::NoError) {
         RecordCheckError(s, QStringLiteral("Error: Registry open problem!"));
     }
@@ -148,14 +148,14 @@ void TChecker::CheckNow(std::stop_token stop) {
     const QString installedVersion = ReadText(store, kInstalledVersion);
 
     int howMany = ReadNumber(store, kHowMany, 0);
-    if (howMany < 0 || installedVersion != config_.AppVersion) {
+    if (howMany < 0 || installedVersion != m_config.AppVersion) {
         howMany = 0;
     }
     if (howMany < INT_MAX) {
         ++howMany;
     }
     WriteText(store, kHowMany, QString::number(howMany));
-    WriteText(store, kInstalledVersion, config_.AppVersion);
+    WriteText(store, kInstalledVersion, m_config.AppVersion);
 
     const QString storedUrl = ReadText(store, kCurrentUrl);
     if (!storedUrl.isEmpty()) {
@@ -164,7 +164,7 @@ void TChecker::CheckNow(std::stop_token stop) {
     }
     s.ShowUpdate = ReadNumber(store, kShowUpdate, 1);
 
-    const QString today = config_.TodayText ? config_.TodayText() : TodayShortDate();
+    const QString today = m_config.TodayText ? m_config.TodayText() : TodayShortDate();
     const bool allowed = s.ShowUpdate != 0 && !(storedDay == today && storedCount >= 5);
     if (allowed) {
         const int dayCount = storedDay == today ? storedCount + 1 : 1;
@@ -172,8 +172,8 @@ void TChecker::CheckNow(std::stop_token stop) {
         WriteText(store, kLastUpdateCheckCount, QString::number(dayCount));
         try {
             QStringList fields{QStringLiteral("cmd=check"),
-                               QStringLiteral("appname=") + config_.AppTitle,
-                               QStringLiteral("version=") + config_.AppVersion,
+                               QStringLiteral("appname=") + m_config.AppTitle,
+                               QStringLiteral("version=") + m_config.AppVersion,
                                QStringLiteral("os=") + OsDescription()};
             try {
                 fields << QStringLiteral("local=") + UserLocaleName();
@@ -187,12 +187,12 @@ void TChecker::CheckNow(std::stop_token stop) {
                 RecordCheckError(s, QStringLiteral("Error: HM variable problem!"));
             }
 
-            const QString secureUrl = config_.SecureUrl.isEmpty()
+            const QString secureUrl = m_config.SecureUrl.isEmpty()
                                           ? QStringLiteral("https://") + UpdateServerAddress()
-                                          : config_.SecureUrl;
-            const QString plainUrl = config_.PlainUrl.isEmpty()
+                                          : m_config.SecureUrl;
+            const QString plainUrl = m_config.PlainUrl.isEmpty()
                                          ? QStringLiteral("http://") + UpdateServerAddress()
-                                         : config_.PlainUrl;
+                                         : m_config.PlainUrl;
             QString answer;
             // Which transport carried the answer: PostForm decides by the same test.
             const auto overHttps = [](const QString& url) {
@@ -200,14 +200,14 @@ void TChecker::CheckNow(std::stop_token stop) {
             };
             bool answerOverHttps = false;
             try {
-                answer = PostForm(secureUrl, fields, config_.Post, stop);
+                answer = PostForm(secureUrl, fields, m_config.Post, stop);
                 answerOverHttps = overHttps(secureUrl);
             } catch (const std::exception& secureError) {
                 if (stop.stop_requested())
                     throw CheckStopped();
                 RecordCheckError(s, QStringLiteral("HTTPS Response:\r") + Message(secureError));
                 try {
-                    answer = PostForm(plainUrl, fields, config_.Post, stop);
+                    answer = PostForm(plainUrl, fields, m_config.Post, stop);
                     answerOverHttps = overHttps(plainUrl);
                     // The plain answer stands; what went wrong before it does not count.
                     ClearCheckErrors(s);
@@ -235,7 +235,7 @@ void TChecker::CheckNow(std::stop_token stop) {
 }
 
 void TChecker::Evaluate(const QString& answer, bool overHttps, int dayCount) {
-    TCheckState& s = *state_;
+    CheckState& s = *m_state;
     QSettings* store = s.CheckSettings.get();
     const QStringList lines = SplitLines(answer);
     if (lines.join(QStringLiteral("\r\n")).startsWith(QStringLiteral("ERROR"))) {
@@ -259,7 +259,7 @@ void TChecker::Evaluate(const QString& answer, bool overHttps, int dayCount) {
 
     // An answer without its address line is incomplete: announcing it would
     // send the user to an address from an older answer.
-    if (lines.size() < 2 || s.ServerVersion == config_.AppVersion) {
+    if (lines.size() < 2 || s.ServerVersion == m_config.AppVersion) {
         return;
     }
     // Any other version counts, a lower one too, as long as it is a number.

@@ -15,7 +15,7 @@ class QThread;
 // What the worker leaves for the GUI thread. The worker writes everything
 // before CheckDone (release); the GUI thread reads nothing before it has seen
 // CheckDone (acquire). No lock is needed.
-struct TCheckState {
+struct CheckState {
     std::atomic<bool> CheckDone{false};
     bool NewVersionAvailable = false;
     // ShowUpdate as this check read it (1 when it could not be read).
@@ -34,16 +34,16 @@ struct TCheckState {
     // The thread that created the state: the GUI thread.
     QThread* const OwnerThread;
 
-    TCheckState();
-    ~TCheckState();
+    CheckState();
+    ~CheckState();
 };
 
 // Records `message` unless it is blank: sets CheckFailed and appends the
 // message to CheckErrors, two carriage returns apart.
-void RecordCheckError(TCheckState& state, const QString& message);
-void ClearCheckErrors(TCheckState& state);
+void RecordCheckError(CheckState& state, const QString& message);
+void ClearCheckErrors(CheckState& state);
 
-struct TCheckConfig {
+struct CheckConfig {
     QString AppTitle;   // "appname=" of the request
     QString AppVersion; // "major.minor" of the running program
     // Where the per-user store lives: an INI file when SettingsFile is set,
@@ -75,7 +75,7 @@ inline constexpr std::uint16_t kCurrentUrlKey = 0x4B56;
 // times a day, remembers its answer and decides whether to announce it.
 class TChecker {
 public:
-    TChecker(TCheckConfig config, std::shared_ptr<TCheckState> state);
+    TChecker(CheckConfig config, std::shared_ptr<CheckState> state);
 
     // CheckDone cleared, then CheckNow. Never throws. The caller owns the
     // thread it runs on (UpdateCheckController).
@@ -88,6 +88,6 @@ public:
 private:
     void Evaluate(const QString& answer, bool overHttps, int dayCount);
 
-    TCheckConfig config_;
-    std::shared_ptr<TCheckState> state_;
+    CheckConfig m_config;
+    std::shared_ptr<CheckState> m_state;
 };

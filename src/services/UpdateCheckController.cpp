@@ -2,8 +2,8 @@
 
 #include <QSettings>
 
-UpdateCheckController::UpdateCheckController(TCheckConfig config, QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_state(std::make_shared<TCheckState>()) {}
+UpdateCheckController::UpdateCheckController(CheckConfig config, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_state(std::make_shared<CheckState>()) {}
 
 UpdateCheckController::~UpdateCheckController() {
     m_worker.request_stop();

@@ -14,7 +14,7 @@
 class UpdateCheckController : public QObject {
     Q_OBJECT
 public:
-    explicit UpdateCheckController(TCheckConfig config, QObject* parent = nullptr);
+    explicit UpdateCheckController(CheckConfig config, QObject* parent = nullptr);
     ~UpdateCheckController() override;
 
     struct Outcome {
@@ -49,8 +49,8 @@ signals:
 private:
     void workerDone();
 
-    TCheckConfig m_config;
-    std::shared_ptr<TCheckState> m_state;
+    CheckConfig m_config;
+    std::shared_ptr<CheckState> m_state;
     std::jthread m_worker;
     bool m_started = false;
     bool m_finished = false;

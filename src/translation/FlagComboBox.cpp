@@ -12,7 +12,7 @@ QIcon FlagIcon(const QString& languageName) {
                  QStringLiteral(".svg"));
 }
 
-void TFlagItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+void FlagItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     const QString name = index.data(Qt::DisplayRole).toString();
     const bool selected = option.state & QStyle::State_Selected;
@@ -28,18 +28,18 @@ void TFlagItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->restore();
 }
 
-QSize TFlagItemDelegate::sizeHint(const QStyleOptionViewItem& option,
+QSize FlagItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const {
     const QSize natural = QStyledItemDelegate::sizeHint(option, index);
     return QSize(natural.width() + kImageSize, kItemHeight);
 }
 
-TFlagComboBox::TFlagComboBox(QWidget* parent) : QComboBox(parent) {
-    setItemDelegate(new TFlagItemDelegate(this));
-    setIconSize(QSize(TFlagItemDelegate::kImageSize, TFlagItemDelegate::kImageSize));
+FlagComboBox::FlagComboBox(QWidget* parent) : QComboBox(parent) {
+    setItemDelegate(new FlagItemDelegate(this));
+    setIconSize(QSize(FlagItemDelegate::kImageSize, FlagItemDelegate::kImageSize));
 }
 
-int TFlagComboBox::AddSorted(const QString& languageName) {
+int FlagComboBox::AddSorted(const QString& languageName) {
     QStringList names;
     for (int i = 0; i < count(); ++i) {
         names.append(itemText(i));
@@ -49,7 +49,7 @@ int TFlagComboBox::AddSorted(const QString& languageName) {
     return at;
 }
 
-void TFlagComboBox::paintEvent(QPaintEvent*) {
+void FlagComboBox::paintEvent(QPaintEvent*) {
     // The closed box shows the chosen language with its flag, as the list does.
     QStylePainter painter(this);
     QStyleOptionComboBox option;

@@ -10,7 +10,7 @@ QIcon FlagIcon(const QString& languageName);
 // Draws one row of the language list: the row filled with the current
 // brush (highlighted when selected), the flag at the top-left corner and the
 // name right after it, at the row's top.
-class TFlagItemDelegate : public QStyledItemDelegate {
+class FlagItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -25,10 +25,10 @@ public:
 
 // A drop-down list of language names that keeps its entries sorted and
 // shows each with its flag.
-class TFlagComboBox : public QComboBox {
+class FlagComboBox : public QComboBox {
     Q_OBJECT
 public:
-    explicit TFlagComboBox(QWidget* parent = nullptr);
+    explicit FlagComboBox(QWidget* parent = nullptr);
 
     // Adds a language name where the sorting puts it; returns its index.
     int AddSorted(const QString& languageName);

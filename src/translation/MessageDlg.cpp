@@ -2,7 +2,7 @@
 
 #include <QAbstractButton>
 
-std::unique_ptr<QMessageBox> CreateMessageDlg(QWidget* parent, const TMessageRequest& request) {
+std::unique_ptr<QMessageBox> CreateMessageDlg(QWidget* parent, const MessageRequest& request) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(request.Icon);
     box->setWindowTitle(request.Title);
@@ -26,7 +26,7 @@ std::unique_ptr<QMessageBox> CreateMessageDlg(QWidget* parent, const TMessageReq
     return box;
 }
 
-QMessageBox::StandardButton ShowMessageDlg(QWidget* parent, const TMessageRequest& request) {
+QMessageBox::StandardButton ShowMessageDlg(QWidget* parent, const MessageRequest& request) {
     const std::unique_ptr<QMessageBox> box = CreateMessageDlg(parent, request);
     box->exec();
     return box->standardButton(box->clickedButton());
@@ -37,7 +37,7 @@ QMessageBox::StandardButton MessageDlgCaptions(QWidget* parent, const QString& m
                                                const QList<QMessageBox::StandardButton>& buttons,
                                                const QString& title, const QStringList& captions,
                                                const MessageDlgFunction& show) {
-    TMessageRequest request;
+    MessageRequest request;
     request.Icon = icon;
     request.Title = title;
     request.Text = message;

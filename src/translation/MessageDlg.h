@@ -10,7 +10,7 @@
 // One message box as a window asks for it: the icon, the title, the text and
 // the buttons in their order, with captions that replace the buttons' own
 // texts one by one (fewer captions leave the rest as they are).
-struct TMessageRequest {
+struct MessageRequest {
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QString Title;
     QString Text;
@@ -21,13 +21,13 @@ struct TMessageRequest {
 // Shows a message box modally and returns the button that closed it. The
 // windows take one of these so that tests can answer in place of the user.
 using MessageDlgFunction =
-    std::function<QMessageBox::StandardButton(QWidget* parent, const TMessageRequest& request)>;
+    std::function<QMessageBox::StandardButton(QWidget* parent, const MessageRequest& request)>;
 
 // The message box of a request, ready to be shown.
-std::unique_ptr<QMessageBox> CreateMessageDlg(QWidget* parent, const TMessageRequest& request);
+std::unique_ptr<QMessageBox> CreateMessageDlg(QWidget* parent, const MessageRequest& request);
 
 // Shows the message box of a request modally.
-QMessageBox::StandardButton ShowMessageDlg(QWidget* parent, const TMessageRequest& request);
+QMessageBox::StandardButton ShowMessageDlg(QWidget* parent, const MessageRequest& request);
 
 // A standard message box whose title and button captions are ours (the
 // language dialog asks its Yes/No question in the interface language).

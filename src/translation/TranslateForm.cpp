@@ -49,26 +49,26 @@ void RunRestartScriptAndQuit(const QString& scriptPath, const QString& workingFo
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-TTranslateForm::TTranslateForm(TTranslateFormOptions options, QWidget* parent)
+TTranslateForm::TTranslateForm(TranslateFormOptions options, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      options_(std::move(options)) {
+      m_options(std::move(options)) {
     InitTranslationResources();
     setObjectName(QStringLiteral("TranslateForm"));
-    if (options_.ExecutablePath.isEmpty()) {
-        options_.ExecutablePath = QCoreApplication::applicationFilePath();
+    if (m_options.ExecutablePath.isEmpty()) {
+        m_options.ExecutablePath = QCoreApplication::applicationFilePath();
     }
-    if (!options_.Restart) {
-        options_.Restart = RunRestartScriptAndQuit;
+    if (!m_options.Restart) {
+        m_options.Restart = RunRestartScriptAndQuit;
     }
-    if (!options_.ShowMessage) {
-        options_.ShowMessage = ShowMessageDlg;
+    if (!m_options.ShowMessage) {
+        m_options.ShowMessage = ShowMessageDlg;
     }
-    if (!options_.OpenUrl) {
-        options_.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!m_options.OpenUrl) {
+        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     }
-    if (options_.VendorHost.isEmpty()) {
-        options_.VendorHost = VendorHost();
+    if (m_options.VendorHost.isEmpty()) {
+        m_options.VendorHost = VendorHost();
     }
     setFont(DialogFont(11));
     setFixedSize(kClientWidth, kClientHeight);
@@ -77,7 +77,7 @@ TTranslateForm::TTranslateForm(TTranslateFormOptions options, QWidget* parent)
     Label1 = new QLabel(WindowTexts::kUserInterfaceLanguage, this);
     Label1->setFont(DialogFont(16));
     Label1->setGeometry(3, 6, 257, 20);
-    ComboBox1 = new TFlagComboBox(this);
+    ComboBox1 = new FlagComboBox(this);
     ComboBox1->setFont(DialogFont(13));
     ComboBox1->setGeometry(263, 4, 355, 24);
     ComboBox1->addItem(QStringLiteral("English"));
@@ -188,7 +188,7 @@ void TTranslateForm::PlaceControls() {
 }
 
 QString TTranslateForm::TranslationPage() const {
-    return QStringLiteral("https://") + options_.VendorHost + QStringLiteral("/translation/");
+    return QStringLiteral("https://") + m_options.VendorHost + QStringLiteral("/translation/");
 }
 
 void TTranslateForm::ComboBox1Change() {
@@ -206,31 +206,31 @@ void TTranslateForm::Button1Click() {
     const QMessageBox::StandardButton answer = MessageDlgCaptions(
         this, Translate(WindowTexts::kRestartApplication), QMessageBox::Question,
         {QMessageBox::Yes, QMessageBox::No}, Translate(WindowTexts::kConfirmation),
-        {Translate(WindowTexts::kYes), Translate(WindowTexts::kNo)}, options_.ShowMessage);
+        {Translate(WindowTexts::kYes), Translate(WindowTexts::kNo)}, m_options.ShowMessage);
     if (answer != QMessageBox::Yes) {
         return;
     }
-    if (options_.SetLanguageFile) {
-        options_.SetLanguageFile(chosen + QStringLiteral(".lang.txt"));
+    if (m_options.SetLanguageFile) {
+        m_options.SetLanguageFile(chosen + QStringLiteral(".lang.txt"));
     }
-    const QString script = RestartScriptPath(options_.DataFolder);
+    const QString script = RestartScriptPath(m_options.DataFolder);
     try {
-        WriteRestartScript(script, options_.ExecutablePath);
+        WriteRestartScript(script, m_options.ExecutablePath);
     } catch (const std::exception& error) {
         // Without its script the program could not come back: it keeps running.
-        TMessageRequest request;
+        MessageRequest request;
         request.Icon = QMessageBox::Critical;
         request.Title = Translate(WindowTexts::kLanguage);
         request.Text = QString::fromStdString(error.what());
-        options_.ShowMessage(this, request);
+        m_options.ShowMessage(this, request);
         return;
     }
-    options_.Restart(script, options_.DataFolder);
+    m_options.Restart(script, m_options.DataFolder);
 }
 
 void TTranslateForm::Label3Click() {
     try {
-        options_.OpenUrl(QUrl(TranslationPage()));
+        m_options.OpenUrl(QUrl(TranslationPage()));
     } catch (...) {
         // The browser's fate is not reported.
     }

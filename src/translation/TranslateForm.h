@@ -12,12 +12,12 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class TFlagComboBox;
+class FlagComboBox;
 
 // The entry that was selected when the latest language dialog opened.
 extern QString InitialLanguage;
 
-struct TTranslateFormOptions {
+struct TranslateFormOptions {
     // The main window's SetLanguageFile: receives "<name>.lang.txt" before
     // the restart. Empty: nothing is handed over.
     std::function<void(const QString& fileName)> SetLanguageFile;
@@ -37,7 +37,7 @@ struct TTranslateFormOptions {
 class TTranslateForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TTranslateForm(TTranslateFormOptions options, QWidget* parent = nullptr);
+    explicit TTranslateForm(TranslateFormOptions options, QWidget* parent = nullptr);
 
     void ComboBox1Change();
     void Button1Click();
@@ -49,7 +49,7 @@ public:
     QString TranslationPage() const;
 
     QLabel* Label1 = nullptr;
-    TFlagComboBox* ComboBox1 = nullptr;
+    FlagComboBox* ComboBox1 = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* RichEdit1 = nullptr;
     QLabel* Label3 = nullptr;
@@ -65,7 +65,7 @@ private:
     void FormCreate();
     void PlaceControls();
 
-    TTranslateFormOptions options_;
+    TranslateFormOptions m_options;
 };
 
 // Starts the restart script detached (StartRestartScript) and asks the

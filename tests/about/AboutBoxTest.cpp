@@ -33,13 +33,13 @@ protected:
     }
 
     TAboutBox& Open(const QString& executableFolder = QStringLiteral(KORVANE_BIN_DIR)) {
-        TAboutBoxOptions options;
+        AboutBoxOptions options;
         options.ProductName = QStringLiteral("Korvane");
         options.AppVersion = QStringLiteral("1.0");
         options.VendorHost = QStringLiteral("vendor.example.org");
         options.ExecutableFolder = executableFolder;
         options.OpenUrl = [this](const QUrl& url) { opened.append(url); };
-        options.ShowMessage = [this](QWidget*, const TMessageRequest& request) {
+        options.ShowMessage = [this](QWidget*, const MessageRequest& request) {
             messages.append(request);
             return QMessageBox::Ok;
         };
@@ -53,7 +53,7 @@ protected:
     }
 
     QList<QUrl> opened;
-    QList<TMessageRequest> messages;
+    QList<MessageRequest> messages;
     qint64 now = 1000;
     double screenPpi = 96;
     double windowPpi = 96;
@@ -170,7 +170,7 @@ TEST_F(AboutBoxTest, SlideIntervalFollowsTheDpiAt1xAnd2x) {
 }
 
 TEST_F(AboutBoxTest, MeasuredDpiOfAnOrdinaryScreenGivesFiveMilliseconds) {
-    TAboutBoxOptions options;
+    AboutBoxOptions options;
     options.ProductName = QStringLiteral("Korvane");
     TAboutBox measured(options);
     measured.show();

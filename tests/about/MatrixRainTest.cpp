@@ -93,7 +93,7 @@ void PrintTo(const ColourCase& c, std::ostream* out) {
 class DropColourTest : public ::testing::TestWithParam<ColourCase> {};
 
 TEST_P(DropColourTest, GreenTintedHeadAndAThirdAsBrightTrail) {
-    const TDropColours colours = DropColours(GetParam().brightness);
+    const DropColours colours = DropColoursFor(GetParam().brightness);
     EXPECT_EQ(colours.Head, GetParam().head);
     EXPECT_EQ(colours.Trail, GetParam().trail);
 }

@@ -32,7 +32,7 @@ protected:
                                      : QStringLiteral("https://127.0.0.1:%1/php/check2.php")
                                            .arg(vendortest::ClosedPort());
         const QString caFile = server.CaFile();
-        environment.AdjustUpdateCheck = [settings, secure, plain, caFile](TCheckConfig& config) {
+        environment.AdjustUpdateCheck = [settings, secure, plain, caFile](CheckConfig& config) {
             config.SettingsFile = settings;
             config.SecureUrl = secure;
             config.PlainUrl = plain;
@@ -174,7 +174,7 @@ TEST_F(UpdateCheckWiring, ClosingTheWindowDuringTheCheckLeavesNoThread) {
     environment.CheckForUpdates = true;
     const QString settings = store.filePath(QStringLiteral("update.ini"));
     const QString hanging = QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port());
-    environment.AdjustUpdateCheck = [settings, hanging](TCheckConfig& config) {
+    environment.AdjustUpdateCheck = [settings, hanging](CheckConfig& config) {
         config.SettingsFile = settings;
         config.SecureUrl = hanging;
         config.PlainUrl = hanging;

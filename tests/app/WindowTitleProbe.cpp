@@ -25,11 +25,11 @@ int main(int argc, char** argv) {
     SetApplicationNames();
 
     std::vector<std::pair<const char*, std::unique_ptr<QWidget>>> windows;
-    TFeedbackFormOptions feedback;
+    FeedbackFormOptions feedback;
     feedback.ProductName = QStringLiteral("Korvane");
     windows.emplace_back("feedback", std::make_unique<TFeedbackForm>(feedback));
-    windows.emplace_back("language", std::make_unique<TTranslateForm>(TTranslateFormOptions{}));
-    TAboutBoxOptions about;
+    windows.emplace_back("language", std::make_unique<TTranslateForm>(TranslateFormOptions{}));
+    AboutBoxOptions about;
     about.ProductName = QStringLiteral("Korvane");
     about.AppVersion = QStringLiteral("1.0");
     windows.emplace_back("about", std::make_unique<TAboutBox>(about));
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         {"license", WindowTexts::kLicense},
     };
     for (const auto& [key, title] : boxes) {
-        TMessageRequest request;
+        MessageRequest request;
         request.Icon = QMessageBox::Information;
         request.Title = title;
         request.Text = QStringLiteral("A message.");

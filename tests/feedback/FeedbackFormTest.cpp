@@ -31,7 +31,7 @@ QString Url(const QString& scheme, int port) {
 
 // Everything the form asked of the user, answered at once.
 struct Recorder {
-    QList<TMessageRequest> messages;
+    QList<MessageRequest> messages;
     int beeps = 0;
 };
 
@@ -55,7 +55,7 @@ protected:
     // A form whose https attempt goes to `httpsUrl` and http attempt to `httpUrl`.
     TFeedbackForm& Open(const QString& httpsUrl, const QString& httpUrl,
                         const QString& caFile = QString(), int timeoutMs = 3000) {
-        TFeedbackFormOptions options;
+        FeedbackFormOptions options;
         options.ProductName = QStringLiteral("Korvane");
         options.AppTitle = QStringLiteral("QUIBLEX - Korvane");
         options.AppVersion = QStringLiteral("1.0");
@@ -64,7 +64,7 @@ protected:
         options.Target.Options.CaFile = caFile;
         options.Target.Options.ConnectTimeoutMs = timeoutMs;
         options.Target.Options.ResponseTimeoutMs = timeoutMs;
-        options.ShowMessage = [this](QWidget*, const TMessageRequest& request) {
+        options.ShowMessage = [this](QWidget*, const MessageRequest& request) {
             recorder.messages.append(request);
             return QMessageBox::Ok;
         };
@@ -101,8 +101,8 @@ protected:
 
 TEST_F(FeedbackFormTest, TogglesAreAPairThatCanBeSwitchedOff) {
     Open(QString(), QString());
-    TTogglePanel* like = form->Panel4;
-    TTogglePanel* dislike = form->Panel5;
+    TogglePanel* like = form->Panel4;
+    TogglePanel* dislike = form->Panel5;
     const QColor face = like->palette().color(QPalette::Window);
 
     QTest::mouseClick(like, Qt::LeftButton);

@@ -24,7 +24,7 @@ struct Notice {
     explicit Notice(const QString& downloadUrl = QStringLiteral("https://example.org/dl"),
                     bool fromHttps = true) {
         NoticeCountdown = 11;
-        TNewVerOptions options;
+        NewVerOptions options;
         options.ProductName = QStringLiteral("Korvane");
         options.ServerVersion = QStringLiteral("2.0");
         options.DownloadUrl = downloadUrl;

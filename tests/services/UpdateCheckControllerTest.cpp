@@ -17,8 +17,8 @@ using namespace vendortest;
 
 namespace {
 
-TCheckConfig ConfigFor(const VendorServerProcess& server, const QString& settingsFile) {
-    TCheckConfig config;
+CheckConfig ConfigFor(const VendorServerProcess& server, const QString& settingsFile) {
+    CheckConfig config;
     config.AppTitle = QStringLiteral("QUIBLEX - Korvane");
     config.AppVersion = QStringLiteral("1.0");
     config.SettingsFile = settingsFile;
@@ -135,7 +135,7 @@ TEST(UpdateCheckControllerTest, DestroyingTheControllerAbandonsTheCheckAndLeaves
     ASSERT_GT(silent.Port(), 0);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("s.ini"));
-    TCheckConfig config;
+    CheckConfig config;
     config.AppTitle = QStringLiteral("QUIBLEX - Korvane");
     config.AppVersion = QStringLiteral("1.0");
     config.SettingsFile = file;

@@ -41,7 +41,7 @@ Values With(Values values, const QString& key, const QString& value) {
 }
 
 struct CheckRun {
-    std::shared_ptr<TCheckState> state = std::make_shared<TCheckState>();
+    std::shared_ptr<CheckState> state = std::make_shared<CheckState>();
     QTemporaryDir dir;
     QString settingsFile;
 
@@ -54,7 +54,7 @@ struct CheckRun {
     }
 
     void Run(const QString& secureUrl, const QString& plainUrl, const QString& caFile = {}) {
-        TCheckConfig config;
+        CheckConfig config;
         config.AppTitle = QStringLiteral("QUIBLEX - Korvane");
         config.AppVersion = QStringLiteral("1.0");
         config.SettingsFile = settingsFile;
@@ -111,7 +111,7 @@ TEST_P(UpdateCheckStartsTest, CountsContactsAndDecidesTheNotice) {
     CheckRun run(c.stored);
     // The secure attempt fails (nothing listens), the plain one reaches the server.
     run.Run(Refused(), server.HttpUrl(QStringLiteral("/php/check2.php")));
-    const TCheckState& s = *run.state;
+    const CheckState& s = *run.state;
 
     ASSERT_TRUE(s.CheckDone.load(std::memory_order_acquire));
     EXPECT_EQ(server.Requests(QStringLiteral("check")).size(), c.contacted ? 1 : 0);
@@ -314,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UpdateCheckTest, BothTransportsFailingRecordsBothAndKeepsTheStore) {
     CheckRun run(EarlierToday(1));
     run.Run(Refused(), QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(ClosedPort()));
-    const TCheckState& s = *run.state;
+    const CheckState& s = *run.state;
     EXPECT_TRUE(s.CheckDone.load(std::memory_order_acquire));
     EXPECT_TRUE(s.CheckFailed);
     EXPECT_TRUE(s.CheckErrors.startsWith(QStringLiteral("HTTPS Response:\r")))
@@ -350,7 +350,7 @@ TEST_P(UpdateAnswerTest, OnlyWholeLowerCaseElementsCount) {
     ASSERT_GT(server.Port(), 0);
     CheckRun run(EarlierToday(0));
     run.Run(Refused(), server.Url());
-    const TCheckState& s = *run.state;
+    const CheckState& s = *run.state;
     EXPECT_FALSE(s.CheckFailed) << s.CheckErrors.toStdString();
     EXPECT_EQ(s.ServerVersion, c.serverVersion);
     EXPECT_EQ(run.Stored(QStringLiteral("CurrentVersion")), c.currentVersion);
@@ -389,7 +389,7 @@ TEST(UpdateCheckTest, SixthStartIsCountedByTheUsersShortDate) {
     Values stored = EarlierToday(5);
     stored[QStringLiteral("LastUpdateCheck")] = TodayShortDate();
     CheckRun run(stored);
-    TCheckConfig config;
+    CheckConfig config;
     config.AppVersion = QStringLiteral("1.0");
     config.SettingsFile = run.settingsFile;
     config.SecureUrl = Refused();

@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CheckErrorsTest, BlankMessagesAreNotRecordedOthersAreJoinedByTwoCarriageReturns) {
-    TCheckState state;
+    CheckState state;
     RecordCheckError(state, QStringLiteral(" \r\n\t"));
     EXPECT_FALSE(state.CheckFailed);
     EXPECT_TRUE(state.CheckErrors.isEmpty());

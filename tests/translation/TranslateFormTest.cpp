@@ -46,14 +46,14 @@ protected:
 
     TTranslateForm& Open(const QString& preferred) {
         InitLanguage(preferred);
-        TTranslateFormOptions options;
+        TranslateFormOptions options;
         options.SetLanguageFile = [this](const QString& name) { handedOver.append(name); };
         options.DataFolder = dataFolder;
         options.ExecutablePath = QStringLiteral("/opt/Korvane Apps/korvane");
         options.Restart = [this](const QString& script, const QString& workingFolder) {
             restarts.append({script, workingFolder});
         };
-        options.ShowMessage = [this](QWidget*, const TMessageRequest& request) {
+        options.ShowMessage = [this](QWidget*, const MessageRequest& request) {
             messages.append(request);
             return answer;
         };
@@ -82,7 +82,7 @@ protected:
     QString dataFolder;
     QStringList handedOver;
     QList<QPair<QString, QString>> restarts;
-    QList<TMessageRequest> messages;
+    QList<MessageRequest> messages;
     QList<QUrl> opened;
     QMessageBox::StandardButton answer = QMessageBox::No;
     std::unique_ptr<TTranslateForm> form;
@@ -187,7 +187,7 @@ TEST_F(TranslateFormTest, DeclinedRestartLeavesTheDialogOpenAndAsksAgain) {
     answer = QMessageBox::No;
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    const TMessageRequest& asked = messages[0];
+    const MessageRequest& asked = messages[0];
     EXPECT_EQ(asked.Icon, QMessageBox::Question);
     EXPECT_EQ(asked.Title, QStringLiteral("Best\u00e4tigung"));
     EXPECT_EQ(asked.Text, QStringLiteral("Anwendung neu starten?"));
@@ -270,7 +270,7 @@ TEST_F(TranslateFormTest, LinkOpensTheTranslationPageAndTheCreditCanBeCopied) {
 }
 
 TEST(MessageDlgCaptionsTest, TheBoxCarriesOurTitleAndButtonCaptions) {
-    TMessageRequest request;
+    MessageRequest request;
     request.Icon = QMessageBox::Question;
     request.Title = QStringLiteral("Best\u00e4tigung");
     request.Text = QStringLiteral("First.\r\rSecond.");
