@@ -54,7 +54,9 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
         return report;
     };
     environment.AnalysisThreads = OrderedAnalysis::DefaultThreads();
-    environment.RenderSpectrogram = ::RenderSpectrogram;
+    environment.RenderSpectrogram = [](const QString& path, std::stop_token stop) {
+        return RenderSpectrogramFile(path, std::move(stop));
+    };
     environment.OpenUrl = ::OpenUrl;
     environment.ShowError = [](QWidget* parent, const QString& text) {
         QMessageBox::critical(parent, AppTitle, text);
@@ -89,6 +91,7 @@ TAppForm::~TAppForm() {
     // Before any widget goes: nothing may still be working for the window.
     // An update check under way is abandoned wherever it is.
     stopWorkers();
+    stopRenders();
     m_updateCheck.reset();
     m_cursor.reset();
     FormDestroy();
@@ -392,5 +395,6 @@ void TAppForm::closeEvent(QCloseEvent* event) {
     // The work under way ends now; the rows need no saving.
     m_closing = true;
     StopLoading();
+    stopRenders();
     QMainWindow::closeEvent(event);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "analysis/OrderedAnalysis.h"
+#include "analysis/Spectrogram.h"
 #include "app/FileDialogs.h"
+#include "app/PanelOverlay.h"
 #include "platform/UrlOpener.h"
 #include "services/UpdateCheckController.h"
 
@@ -11,6 +13,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -40,7 +43,9 @@ struct TAppFormEnvironment {
     // Forget Stored Results; null when there are none.
     std::shared_ptr<ResultCache> Cache;
     int AnalysisThreads = 1;
-    std::function<void(const QString&, QImage&)> RenderSpectrogram;
+    // One file's spectrogram, on a render thread of the window's; it ends
+    // early (as SpectrogramError::Cancelled) once `stop` is requested.
+    std::function<SpectrogramRender(const QString&, std::stop_token)> RenderSpectrogram;
     UrlOpenerFunction OpenUrl;
     std::function<void(const QString& path)> ShowInFileManager; // empty: the desktop's
     std::function<void(QWidget* parent, const QString& text)> ShowError;
@@ -124,6 +129,9 @@ public:
     bool isLoading() const { return m_loading; }
     // The row still waiting for its analysis, if any.
     QTableWidgetItem* pendingRow() const { return m_pendingRow; }
+    // From the moment the chosen row's spectrogram is asked for until its
+    // picture (or its failure) is in, or it is given up.
+    bool isDrawing() const { return m_drawing; }
 
     // Loads run beside the window: the folder scan and the analyses on
     // threads of their own, the rows arriving here in list order. Each call
@@ -221,6 +229,15 @@ private:
     void updateCheckFinished(const UpdateCheckController::Outcome& outcome);
     void showPanel();
     void hidePanel();
+    // The spectrogram is drawn on a thread of its own, one render counting
+    // at a time: a newer choice, Clear, Delete or closing gives up the one
+    // under way, and what a given-up render delivers is dropped.
+    void startRender(const QString& path, const PanelLegend& legend);
+    void renderFinished(quint64 number, SpectrogramRender render, const QString& raised);
+    bool cancelRender(); // whether one was under way
+    void stopRenders();
+    // Clear or Delete took the row being drawn away.
+    void dropRenderOf(const QList<int>& removedRows);
     QStringList droppableFiles(const QMimeData* mime) const;
 
     TAppFormEnvironment m_environment;
@@ -229,7 +246,6 @@ private:
     QProgressBar* m_progress = nullptr;
     QShortcut* m_escape = nullptr;
     QTableWidgetItem* m_pendingRow = nullptr;
-    bool m_inItemChanged = false;
     bool m_closing = false;
     int m_panelHeight = 136;
 
@@ -244,4 +260,13 @@ private:
     std::unique_ptr<OrderedAnalysis> m_analysis;
     QStringList m_stepFiles;
     std::unique_ptr<BusyCursorGuard> m_cursor;
+
+    // The renders: the one that counts is number m_renderNumber while
+    // m_drawing; given-up ones stay here until their thread has returned.
+    std::map<quint64, std::jthread> m_renders;
+    quint64 m_renderNumber = 0;
+    bool m_drawing = false;
+    QTableWidgetItem* m_drawnRow = nullptr; // the row being drawn; null once it is deleted
+    PanelLegend m_drawnLegend;
+    std::unique_ptr<BusyCursorGuard> m_renderCursor;
 };

@@ -33,6 +33,7 @@ void TAppForm::Delete1Click() {
         if (ListView1->item(row, TResultList::colFilename) == m_pendingRow)
             m_pendingRow = nullptr; // the load sees this and drops the result
     }
+    dropRenderOf(rows);
     // Remove runs of neighbouring rows at once, from the bottom up, so the
     // row numbers still to come stay valid.
     int last = rows.size() - 1;
@@ -53,6 +54,10 @@ void TAppForm::Clear1Click() {
     // Clearing ends the load under way too: its rows would have no list to go to.
     StopLoading();
     m_pendingRow = nullptr;
+    QList<int> all;
+    for (int row = 0; row < ListView1->rowCount(); ++row)
+        all << row;
+    dropRenderOf(all);
     ListView1->setRowCount(0);
 }
 

@@ -6,11 +6,11 @@
 #include "app/SpectrumPanel.h"
 #include "platform/BusyCursor.h"
 
-#include <QCoreApplication>
-#include <QScopeGuard>
+#include <QAction>
 #include <QSplitter>
 #include <QStatusBar>
 #include <exception>
+#include <new>
 
 namespace {
 
@@ -23,10 +23,6 @@ PanelLegend PanelLegendFor(const std::optional<QualityAndSource>& result) {
 } // namespace
 
 void TAppForm::TimerDrawItemTimer() {
-    // A render lets pending events run to show the busy cursor; a tick among
-    // them must not start a second render underneath the first.
-    if (m_inItemChanged)
-        return;
     const int row = ListView1->chosenRow();
     if (row < 0)
         return;
@@ -45,29 +41,113 @@ void TAppForm::ListViewItemChanged() {
     if (row < 0)
         return;
     const QString path = ListView1->caption(row);
+    // Whatever is being drawn belongs to a row no longer chosen.
+    cancelRender();
     if (IsNothingToDrawBitrate(ListView1->subItem(row, 0))) {
         hidePanel();
         return;
     }
-    m_inItemChanged = true;
-    auto done = qScopeGuard([this] { m_inItemChanged = false; });
-    BusyCursorGuard cursor;
-    QCoreApplication::processEvents();
-    const qint64 shownBefore = SpectrogramBMP.cacheKey();
-    try {
-        m_environment.RenderSpectrogram(path, SpectrogramBMP);
-    } catch (const std::exception& error) {
-        // Out of memory on a very long file: say so and keep the old picture.
-        StatusBar1->showMessage(QStringLiteral("Could not draw the spectrogram: %1")
-                                    .arg(QString::fromLocal8Bit(error.what())),
-                                8000);
-    }
-    // The scale and cutoff follow the picture: a failed render keeps both.
-    if (SpectrogramBMP.cacheKey() != shownBefore)
-        PaintBox1->setLegend(PanelLegendFor(ListView1->rowResult(row)));
-    PaintBox1->bitmapChanged();
+    m_drawnRow = ListView1->item(row, TResultList::colFilename);
+    startRender(path, PanelLegendFor(ListView1->rowResult(row)));
+    // The panel shows up at once, with the picture it had and a note that a
+    // new one is coming (blank when the first render has not come in yet).
     if (PaintBox1->isHidden())
         showPanel();
+}
+
+void TAppForm::startRender(const QString& path, const PanelLegend& legend) {
+    const quint64 number = ++m_renderNumber;
+    m_drawing = true;
+    m_drawnLegend = legend;
+    if (!m_renderCursor)
+        m_renderCursor = std::make_unique<BusyCursorGuard>();
+    PaintBox1->setDrawing(true);
+    // The picture shown is an earlier row's until this one is in; saving it
+    // now would name it after the wrong file.
+    Save1->setEnabled(false);
+    m_renders.emplace(number,
+                      std::jthread([this, number, path, render = m_environment.RenderSpectrogram](
+                                       std::stop_token stop) {
+                          SpectrogramRender result;
+                          QString raised;
+                          try {
+                              result = render(path, stop);
+                          } catch (const std::bad_alloc&) {
+                              result = {};
+                              result.error = SpectrogramError::OutOfMemory;
+                          } catch (const std::exception& error) {
+                              result = {};
+                              result.error = SpectrogramError::CannotDecode;
+                              raised = QString::fromLocal8Bit(error.what());
+                          }
+                          // Delivered even when stopped, so the thread is joined and let go.
+                          QMetaObject::invokeMethod(
+                              this,
+                              [this, number, result = std::move(result), raised]() mutable {
+                                  renderFinished(number, std::move(result), raised);
+                              },
+                              Qt::QueuedConnection);
+                      }));
+}
+
+void TAppForm::renderFinished(quint64 number, SpectrogramRender render, const QString& raised) {
+    if (auto thread = m_renders.find(number); thread != m_renders.end()) {
+        thread->second.join(); // it has delivered: nothing is left for it to do
+        m_renders.erase(thread);
+    }
+    if (number != m_renderNumber || !m_drawing)
+        return; // given up: a newer choice, Clear or Delete came first
+    m_drawing = false;
+    m_drawnRow = nullptr;
+    m_renderCursor.reset();
+    PaintBox1->setDrawing(false);
+    Save1->setEnabled(true);
+    if (render.ok()) {
+        SpectrogramBMP = std::move(render.picture);
+        // The scale and cutoff follow the picture: a failed render keeps both.
+        PaintBox1->setLegend(m_drawnLegend);
+        PaintBox1->bitmapChanged();
+        return;
+    }
+    // The decoder's refusals say nothing, as before; running out of memory
+    // on a very long file is worth a word. The old picture stays either way.
+    if (render.error == SpectrogramError::OutOfMemory || !raised.isEmpty())
+        StatusBar1->showMessage(QStringLiteral("Could not draw the spectrogram: %1")
+                                    .arg(raised.isEmpty() ? render.errorText() : raised),
+                                8000);
+}
+
+bool TAppForm::cancelRender() {
+    if (!m_drawing)
+        return false;
+    if (auto thread = m_renders.find(m_renderNumber); thread != m_renders.end())
+        thread->second.request_stop(); // it returns at its next frame or read
+    ++m_renderNumber;
+    m_drawing = false;
+    m_drawnRow = nullptr;
+    m_renderCursor.reset();
+    PaintBox1->setDrawing(false);
+    Save1->setEnabled(true);
+    return true;
+}
+
+void TAppForm::dropRenderOf(const QList<int>& removedRows) {
+    if (!m_drawing || !m_drawnRow)
+        return;
+    const int drawn = m_drawnRow->row();
+    if (!removedRows.contains(drawn))
+        return;
+    cancelRender();
+    // The picture shown is not that file's: the same path chosen again, once
+    // added anew, is drawn.
+    LastDrawnFile.clear();
+}
+
+void TAppForm::stopRenders() {
+    cancelRender();
+    for (auto& [number, thread] : m_renders)
+        thread.request_stop();
+    m_renders.clear(); // joins each: they return within a frame or a read
 }
 
 void TAppForm::showPanel() {

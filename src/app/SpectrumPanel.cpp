@@ -2,6 +2,7 @@
 
 #include "analysis/SpectrogramView.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <stdexcept>
 
@@ -46,6 +47,13 @@ void TSpectrumPanel::bitmapChanged() {
     update();
 }
 
+void TSpectrumPanel::setDrawing(bool drawing) {
+    if (drawing == m_drawing)
+        return;
+    m_drawing = drawing;
+    update();
+}
+
 void TSpectrumPanel::paintEvent(QPaintEvent*) {
     // Stretch to device pixels, so a scaled screen shows the same nearest-
     // pixel picture rather than a smoothed one.
@@ -62,6 +70,17 @@ void TSpectrumPanel::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::black);
     else
         painter.drawImage(QPoint(0, 0), m_stretched);
+    if (m_drawing) {
+        // Top right, clear of the scale on the left; a dark plate keeps it
+        // readable over any colour of the picture.
+        const QString note = QStringLiteral("Drawing the spectrogram\u2026");
+        const QFontMetrics metrics(font());
+        QRect plate = metrics.boundingRect(note).adjusted(-6, -3, 6, 3);
+        plate.moveTopRight(rect().topRight() + QPoint(-4, 4));
+        painter.fillRect(plate, QColor(0, 0, 0, 170));
+        painter.setPen(Qt::white);
+        painter.drawText(plate, Qt::AlignCenter, note);
+    }
 }
 
 void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName) {

@@ -28,6 +28,11 @@ public:
     // The bitmap changed: drop the stretched copy and repaint.
     void bitmapChanged();
 
+    // While a new picture is drawn the old one stays, with a short note over
+    // it on screen (never in picture() or a saved file).
+    void setDrawing(bool drawing);
+    bool isDrawing() const { return m_drawing; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -36,6 +41,7 @@ private:
     mutable QImage m_stretched; // cache for the current device size
     mutable qint64 m_stretchedKey = 0;
     bool m_overlayShown = false;
+    bool m_drawing = false;
     PanelLegend m_legend;
 };
 

@@ -45,6 +45,17 @@ FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> an
     };
 }
 
+SpectrogramRender FourColumnPicture() {
+    SpectrogramRender render;
+    render.picture = QImage(4, 1024, QImage::Format_BGR888);
+    render.picture.fill(QColor(200, 40, 10));
+    for (int y = 0; y < render.picture.height(); ++y)
+        render.picture.setPixelColor(0, y, Qt::white);
+    render.sampleRate = 44100;
+    render.frames = 4;
+    return render;
+}
+
 AppFormTest::AppFormTest() {
     // The languages beside the sandboxed executable, not beside the test's.
     SetLanguageBaseFolderForTesting(exeDir.path());
@@ -52,13 +63,9 @@ AppFormTest::AppFormTest() {
     environment.UserDataFolder = userData.path();
     environment.Analyze = Reports(ScriptedAnalysis);
     environment.AnalysisThreads = 2;
-    environment.RenderSpectrogram = [this](const QString& file, QImage& bitmap) {
-        renderedFiles << file;
-        QImage picture(4, 1024, QImage::Format_BGR888);
-        picture.fill(QColor(200, 40, 10));
-        for (int y = 0; y < picture.height(); ++y)
-            picture.setPixelColor(0, y, Qt::white); // the first column of four
-        bitmap = picture;
+    environment.RenderSpectrogram = [this](const QString& file, std::stop_token) {
+        noteRendered(file);
+        return FourColumnPicture();
     };
     environment.OpenUrl = [this](const QUrl& url) {
         openedUrls << url;
@@ -111,6 +118,22 @@ bool AppFormTest::waitForLoad() {
     if (ended && !completed)
         completed = form->statusText() != u"Loading stopped.";
     return completed;
+}
+
+QStringList AppFormTest::renderedFiles() const {
+    const std::lock_guard lock(renderedMutex);
+    return rendered;
+}
+
+void AppFormTest::noteRendered(const QString& file) {
+    const std::lock_guard lock(renderedMutex);
+    rendered << file;
+}
+
+void AppFormTest::drawChosenRow() {
+    form->TimerDrawItemTimer();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isDrawing(); }, 30000))
+        << "the render never delivered";
 }
 
 bool AppFormTest::load(const QStringList& paths) {

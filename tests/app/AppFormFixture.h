@@ -11,11 +11,14 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 
 // A main window in a sandbox: its "executable" in a temporary folder, its
 // dialogs answered by the test, what it opens and reports recorded.
 class AppFormTest : public ::testing::Test {
 protected:
+    mutable std::mutex renderedMutex;
+    QStringList rendered;
     QTemporaryDir exeDir;
     QTemporaryDir userData;
     QTemporaryDir media;
@@ -25,7 +28,9 @@ protected:
     QList<QUrl> openedUrls;
     QStringList shownInFileManager;
     QStringList errors;
-    QStringList renderedFiles;
+    // The files handed to the render hook, on the window's render threads.
+    QStringList renderedFiles() const;
+    void noteRendered(const QString& file);
     QList<QPair<QString, QString>> restarts; // restart script, working folder
 
     // What the dialogs answer next.
@@ -49,6 +54,9 @@ protected:
     bool load(const QStringList& paths);
     // KlasorYukle(folder), then waitForLoad().
     bool loadFolder(const QString& folder);
+    // One tick of TimerDrawItem by hand, then the event loop runs until the
+    // render it started (if any) has delivered.
+    void drawChosenRow();
 
     // Row texts as one string per row: caption | five sub-items | verdict image.
     QStringList rowsAsText() const;
@@ -63,6 +71,9 @@ protected:
 // A stand-in analysis whose result is written in the path: "<kbps>k" in the
 // name sets the bitrate, "raise" makes it throw, "error" gives qvError.
 TAudioQualityResult ScriptedAnalysis(const QString& path);
+
+// A picture four columns wide, the first white, the rest orange-red.
+SpectrogramRender FourColumnPicture();
 
 // An analysis of one file as the window's unit of work.
 FileReportFunction Reports(std::function<TAudioQualityResult(const QString&)> analyse);

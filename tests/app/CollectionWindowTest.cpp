@@ -139,7 +139,9 @@ TEST_F(AppFormTest, DroppedLongPathArrivesWhole) {
 // ones that cannot be read say why, and choosing each row draws what decodes.
 TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
     environment.Analyze = AnalyzeFile;
-    environment.RenderSpectrogram = RenderSpectrogram;
+    environment.RenderSpectrogram = [](const QString& path, std::stop_token stop) {
+        return RenderSpectrogramFile(path, std::move(stop));
+    };
     const QString folder = media.filePath(QStringLiteral("damaged"));
     ASSERT_TRUE(QDir().mkpath(folder));
     touch(QStringLiteral("damaged/notes.mp3"), "not sound");
@@ -177,7 +179,7 @@ TEST_F(AppFormTest, FolderOfDamagedFilesLoadsWithTheRealAnalysis) {
         ASSERT_TRUE(rowOf.contains(QString::fromLatin1(e.name))) << e.name;
         const int row = rowOf[QString::fromLatin1(e.name)];
         selectRows({row});
-        window.TimerDrawItemTimer();
+        drawChosenRow();
         if (e.reason) {
             EXPECT_EQ(window.ListView1->subItem(row, 3), u"Error") << e.name;
             EXPECT_EQ(window.ListView1->subItem(row, 4), QString::fromLatin1(e.reason)) << e.name;

@@ -254,7 +254,7 @@ TEST_F(AppFormTest, RightClickOnARowOpensTheRowPopupAndOnThePanelTheSavePopup) {
     window.PopupMenu2->hide();
 
     window.ListView1->selectRow(0);
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     ASSERT_TRUE(window.PaintBox1->isVisible());
     QContextMenuEvent onPanel(QContextMenuEvent::Mouse, QPoint(5, 5),
                               window.PaintBox1->mapToGlobal(QPoint(5, 5)));

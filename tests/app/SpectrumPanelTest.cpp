@@ -6,16 +6,47 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QSplitterHandle>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
+#include <thread>
 
 namespace {
+
+// A render that takes until it is stopped (a minute at most), then hands
+// back a green picture all the same, so a given-up result would show if the
+// window took it. Other files are drawn at once.
+struct SlowRender {
+    std::atomic<bool> started = false;
+    std::atomic<bool> sawStop = false;
+    std::atomic<bool> returned = false;
+
+    SpectrogramRender operator()(const std::stop_token& stop) {
+        started = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!stop.stop_requested() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        sawStop = stop.stop_requested();
+        SpectrogramRender render;
+        render.picture = QImage(8, 1024, QImage::Format_BGR888);
+        render.picture.fill(Qt::green);
+        returned = true;
+        return render;
+    }
+};
 
 QStringList Paths() {
     return {QStringLiteral("/music/a.mp3"), QStringLiteral("/music/b.mp3"),
@@ -29,36 +60,36 @@ TEST_F(AppFormTest, RendersOncePerChangeOfTheChosenRow) {
     TAppForm& window = makeForm();
     load(Paths());
     window.TimerDrawItem->stop(); // the test ticks by hand
-    window.TimerDrawItemTimer();
-    EXPECT_TRUE(renderedFiles.isEmpty()); // nothing chosen
+    drawChosenRow();
+    EXPECT_TRUE(renderedFiles().isEmpty()); // nothing chosen
 
     const int sequence[] = {0, 1, 0, 0};
     for (int row : sequence) {
         selectRows({row});
-        window.TimerDrawItemTimer();
-        window.TimerDrawItemTimer();
+        drawChosenRow();
+        drawChosenRow();
     }
-    EXPECT_EQ(renderedFiles, (QStringList{Paths()[0], Paths()[1], Paths()[0]}));
+    EXPECT_EQ(renderedFiles(), (QStringList{Paths()[0], Paths()[1], Paths()[0]}));
     EXPECT_EQ(window.LastDrawnFile, Paths()[0]);
 
     // Select All makes the first row the chosen one: already drawn, so nothing.
     window.SelectAll1->trigger();
-    window.TimerDrawItemTimer();
-    EXPECT_EQ(renderedFiles.size(), 3);
+    drawChosenRow();
+    EXPECT_EQ(renderedFiles().size(), 3);
     selectRows({4});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     window.SelectAll1->trigger();
-    window.TimerDrawItemTimer();
-    EXPECT_EQ(renderedFiles.size(), 5);
+    drawChosenRow();
+    EXPECT_EQ(renderedFiles().size(), 5);
 }
 
 TEST_F(AppFormTest, TheTimerFollowsTheChosenRowOnItsOwn) {
     TAppForm& window = makeForm();
     load(Paths());
     selectRows({1});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !renderedFiles.isEmpty(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !renderedFiles().isEmpty(); }, 2000));
     QTest::qWait(300);
-    EXPECT_EQ(renderedFiles, QStringList{Paths()[1]});
+    EXPECT_EQ(renderedFiles(), QStringList{Paths()[1]});
     EXPECT_TRUE(window.PaintBox1->isVisible());
 }
 
@@ -69,22 +100,22 @@ TEST_F(AppFormTest, ErrorRowsHideThePanelAndAGoodRowShowsItBelowTheSplitter) {
     QSplitterHandle* handle = window.Splitter1->handle(1);
 
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_TRUE(window.PaintBox1->isVisible());
     EXPECT_TRUE(handle->isVisible());
     EXPECT_EQ(window.PaintBox1->height(), 136);
 
     for (int errorRow : {2, 3}) { // bitrate "0", then "-"
         selectRows({errorRow});
-        window.TimerDrawItemTimer();
+        drawChosenRow();
         EXPECT_FALSE(window.PaintBox1->isVisible()) << errorRow;
         EXPECT_FALSE(handle->isVisible()) << errorRow;
     }
-    EXPECT_EQ(renderedFiles.size(), 1);
+    EXPECT_EQ(renderedFiles().size(), 1);
     EXPECT_EQ(window.LastDrawnFile, Paths()[3]);
 
     selectRows({1});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_TRUE(window.PaintBox1->isVisible());
     EXPECT_TRUE(handle->isVisible());
     // The splitter sits directly above the panel.
@@ -94,42 +125,190 @@ TEST_F(AppFormTest, ErrorRowsHideThePanelAndAGoodRowShowsItBelowTheSplitter) {
 
     // Clearing the list leaves the picture where it is.
     window.Clear1->trigger();
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_TRUE(window.PaintBox1->isVisible());
     EXPECT_FALSE(window.SpectrogramBMP.isNull());
 }
 
 TEST_F(AppFormTest, AFailedFirstRenderShowsABlankPanel) {
-    environment.RenderSpectrogram = [this](const QString& file, QImage&) { renderedFiles << file; };
+    environment.RenderSpectrogram = [this](const QString& file, std::stop_token) {
+        noteRendered(file);
+        SpectrogramRender failed;
+        failed.error = SpectrogramError::NotAudio;
+        return failed;
+    };
     TAppForm& window = makeForm();
     load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
+    EXPECT_EQ(renderedFiles(), QStringList{Paths()[0]});
     EXPECT_TRUE(window.PaintBox1->isVisible());
     EXPECT_TRUE(window.SpectrogramBMP.isNull());
     const QImage shown = window.PaintBox1->grab().toImage();
     EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::black));
 }
 
-TEST_F(AppFormTest, ARenderThatRaisesKeepsTheOldPictureAndTheWindow) {
-    int calls = 0;
-    environment.RenderSpectrogram = [&](const QString&, QImage& bitmap) {
-        if (++calls == 2)
-            throw std::bad_alloc();
-        bitmap = QImage(3, 1024, QImage::Format_BGR888);
-        bitmap.fill(Qt::green);
+// Whatever way a render fails, the picture before it stays on the panel;
+// the decoder's refusals say nothing, running out of memory says so.
+TEST_F(AppFormTest, AFailedRenderKeepsTheOldPictureAndShowsTheReasonForMemory) {
+    const struct {
+        const char* name;
+        std::function<SpectrogramRender()> second; // the render of the second row
+        const char* status;                        // null: nothing said
+    } cases[] = {
+        {"out of memory",
+         [] {
+             SpectrogramRender render;
+             render.error = SpectrogramError::OutOfMemory;
+             return render;
+         },
+         "Could not draw the spectrogram: not enough memory"},
+        {"throws out of memory", []() -> SpectrogramRender { throw std::bad_alloc(); },
+         "Could not draw the spectrogram: not enough memory"},
+        {"raises", []() -> SpectrogramRender { throw std::runtime_error("disk on fire"); },
+         "Could not draw the spectrogram: disk on fire"},
+        {"cannot decode",
+         [] {
+             SpectrogramRender render;
+             render.error = SpectrogramError::CannotDecode;
+             render.decoderCode = 41;
+             return render;
+         },
+         nullptr},
     };
-    TAppForm& window = makeForm();
-    load(Paths());
-    window.TimerDrawItem->stop();
-    selectRows({0});
-    window.TimerDrawItemTimer();
-    const qint64 before = window.SpectrogramBMP.cacheKey();
-    selectRows({1});
-    EXPECT_NO_THROW(window.TimerDrawItemTimer());
-    EXPECT_EQ(window.SpectrogramBMP.cacheKey(), before);
-    EXPECT_TRUE(window.PaintBox1->isVisible());
+    for (const auto& c : cases) {
+        std::atomic<int> calls = 0;
+        environment.RenderSpectrogram = [&](const QString&, std::stop_token) {
+            return ++calls == 2 ? c.second() : FourColumnPicture();
+        };
+        TAppForm& window = makeForm();
+        load(Paths());
+        window.TimerDrawItem->stop();
+        selectRows({0});
+        drawChosenRow();
+        const QImage before = window.SpectrogramBMP;
+        ASSERT_FALSE(before.isNull()) << c.name;
+        const QImage shownBefore = window.PaintBox1->grab().toImage();
+
+        selectRows({1});
+        drawChosenRow();
+        EXPECT_EQ(calls, 2) << c.name;
+        EXPECT_EQ(window.SpectrogramBMP, before) << c.name;
+        EXPECT_EQ(window.PaintBox1->grab().toImage(), shownBefore) << c.name;
+        EXPECT_TRUE(window.PaintBox1->isVisible()) << c.name;
+        EXPECT_TRUE(window.Save1->isEnabled()) << c.name;
+        EXPECT_EQ(window.StatusBar1->currentMessage(),
+                  c.status ? QString::fromLatin1(c.status) : QString())
+            << c.name;
+    }
+}
+
+// Choosing another row, Clear and Delete each give up the render under way:
+// it is stopped, and what it still delivers never reaches the panel.
+TEST_F(AppFormTest, ARenderGivenUpNeverShowsAndSaveWaitsForTheFinishedPicture) {
+    enum class Action { AnotherRow, Clear, Delete };
+    for (Action action : {Action::AnotherRow, Action::Clear, Action::Delete}) {
+        SCOPED_TRACE(int(action));
+        SlowRender slow;
+        environment.RenderSpectrogram = [this, &slow](const QString& file, std::stop_token stop) {
+            noteRendered(file);
+            return file.endsWith(u"/a.mp3") ? slow(stop) : FourColumnPicture();
+        };
+        TAppForm& window = makeForm();
+        load(Paths());
+        window.TimerDrawItem->stop();
+        selectRows({4});
+        drawChosenRow();
+        const QImage earlier = window.SpectrogramBMP;
+        ASSERT_FALSE(earlier.isNull());
+
+        selectRows({0}); // a.mp3, slow
+        window.TimerDrawItemTimer();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return slow.started.load(); }, 10000));
+        // Drawing: the old picture stays, the panel says so, Save waits.
+        EXPECT_TRUE(window.isDrawing());
+        EXPECT_TRUE(window.PaintBox1->isDrawing());
+        EXPECT_EQ(window.SpectrogramBMP, earlier);
+        EXPECT_FALSE(window.Save1->isEnabled());
+        pngToSave = media.filePath(QStringLiteral("during.png"));
+        window.Save1->trigger();
+        EXPECT_FALSE(QFileInfo::exists(pngToSave));
+
+        switch (action) {
+        case Action::AnotherRow:
+            selectRows({1});
+            drawChosenRow();
+            break;
+        case Action::Clear:
+            window.Clear1->trigger();
+            break;
+        case Action::Delete:
+            window.Delete1->trigger();
+            break;
+        }
+        EXPECT_FALSE(window.isDrawing());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return slow.returned.load(); }, 10000));
+        EXPECT_TRUE(slow.sawStop);
+        QTest::qWait(100); // its delivery, queued behind the return, is handled
+        EXPECT_FALSE(window.PaintBox1->isDrawing());
+        EXPECT_TRUE(window.Save1->isEnabled());
+        ASSERT_FALSE(window.SpectrogramBMP.isNull());
+        EXPECT_NE(window.SpectrogramBMP.pixelColor(4, 500), QColor(Qt::green));
+        if (action == Action::AnotherRow) {
+            EXPECT_EQ(renderedFiles().last(), Paths()[1]);
+            EXPECT_EQ(window.SpectrogramBMP, FourColumnPicture().picture);
+        } else {
+            // The picture from before stays; the path is drawn again when it
+            // comes back.
+            EXPECT_EQ(window.SpectrogramBMP.cacheKey(), earlier.cacheKey());
+            EXPECT_TRUE(window.LastDrawnFile.isEmpty());
+        }
+
+        // Save, now that nothing is being drawn, saves the finished picture:
+        // its white first column, no green, no note over it.
+        pngToSave = media.filePath(QStringLiteral("after.png"));
+        window.Save1->trigger();
+        EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+        const QImage saved(pngToSave);
+        ASSERT_FALSE(saved.isNull());
+        EXPECT_EQ(saved.pixelColor(0, saved.height() / 2), QColor(Qt::white));
+        EXPECT_EQ(saved.pixelColor(saved.width() - 1, 2), QColor(200, 40, 10));
+        QFile::remove(pngToSave);
+    }
+}
+
+// Closing the window, or destroying it, while a render runs stops it and
+// waits for its thread: nothing of it is left running afterwards.
+TEST_F(AppFormTest, ClosingDuringARenderEndsItsThreadPromptly) {
+    for (bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy);
+        SlowRender slow;
+        environment.RenderSpectrogram = [&slow](const QString&, std::stop_token stop) {
+            return slow(stop);
+        };
+        TAppForm& window = makeForm();
+        load(Paths());
+        window.TimerDrawItem->stop();
+        selectRows({0});
+        window.TimerDrawItemTimer();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return slow.started.load(); }, 10000));
+        QElapsedTimer clock;
+        clock.start();
+        if (destroy)
+            form.reset();
+        else
+            window.close();
+        // Returned before close() or the destructor did: the thread was joined.
+        EXPECT_TRUE(slow.returned);
+        EXPECT_TRUE(slow.sawStop);
+        EXPECT_LT(clock.elapsed(), 20000); // far below the minute it would take unstopped
+        QTest::qWait(50);                  // a delivery queued meanwhile is dropped harmlessly
+        if (!destroy) {
+            EXPECT_FALSE(window.isDrawing());
+        }
+        form.reset();
+    }
 }
 
 TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
@@ -138,7 +317,7 @@ TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
     load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     ASSERT_EQ(window.PaintBox1->height(), 136);
 
     // Drag the splitter up until the panel is 300 pixels high.
@@ -175,9 +354,9 @@ TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
 
     // The panel stays as it is when the size chosen is shown again.
     selectRows({2});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     selectRows({1});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     EXPECT_EQ(window.PaintBox1->height(), 300);
 }
 
@@ -186,7 +365,7 @@ TEST_F(AppFormTest, SaveThatCannotWriteReportsTheReasonAndCancelDoesNothing) {
     load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
 
     pngToSave.clear(); // cancelled
     window.Save1Click();
@@ -225,7 +404,7 @@ TEST_F(AppFormTest, SaveWithScaleAndCutoffShownSavesThemTooAndWithoutThemThePlai
     load(Paths());
     window.TimerDrawItem->stop();
     selectRows({0});
-    window.TimerDrawItemTimer();
+    drawChosenRow();
     ASSERT_TRUE(window.PaintBox1->isVisible());
 
     auto save = [&](const char* name) {
@@ -265,4 +444,55 @@ TEST_F(AppFormTest, SaveWithScaleAndCutoffShownSavesThemTooAndWithoutThemThePlai
     window.ShowScaleAndCutoff1->trigger();
     const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB888);
     EXPECT_EQ(save("overlaid-again.png"), shown);
+}
+
+// The line follows the picture: the chosen row's cutoff once its picture is
+// drawn, the old one while a failed render leaves the old picture up.
+TEST_F(AppFormTest, CutoffLineFollowsThePictureShown) {
+    environment.Analyze = Reports([](const QString& path) {
+        TAudioQualityResult result = ScriptedAnalysis(path);
+        result.CutoffHz = path.contains(u"low") ? 8000.0f : 16000.0f;
+        return result;
+    });
+    const auto render = environment.RenderSpectrogram;
+    environment.RenderSpectrogram = [render](const QString& file, std::stop_token stop) {
+        if (!file.contains(u"broken"))
+            return render(file, stop);
+        SpectrogramRender failed;
+        failed.error = SpectrogramError::NotAudio;
+        return failed;
+    };
+    TAppForm& window = makeForm();
+    window.resize(900, 800);
+    load({QStringLiteral("/music/high.mp3"), QStringLiteral("/music/low.mp3"),
+          QStringLiteral("/music/low-broken.mp3")});
+    window.TimerDrawItem->stop();
+    window.ShowScaleAndCutoff1->trigger();
+
+    const QColor line(0, 230, 255);
+    auto lineRow = [&]() {
+        const QImage shown = window.PaintBox1->picture(window.PaintBox1->size());
+        for (int y = 0; y < shown.height(); ++y) {
+            int count = 0;
+            for (int x = 0; x < shown.width(); ++x)
+                count += shown.pixelColor(x, y) == line;
+            if (count > shown.width() / 2)
+                return y;
+        }
+        return -1;
+    };
+    auto rowOf = [&](float hz) {
+        return int(std::floor(SpectrogramYOfFrequency(hz, 44100, window.PaintBox1->height())));
+    };
+    selectRows({0});
+    drawChosenRow();
+    EXPECT_EQ(lineRow(), rowOf(16000.0f));
+    selectRows({1});
+    drawChosenRow();
+    EXPECT_EQ(lineRow(), rowOf(8000.0f));
+    selectRows({0});
+    drawChosenRow();
+    selectRows({2}); // its render fails: the high row's picture and line stay
+    drawChosenRow();
+    EXPECT_EQ(lineRow(), rowOf(16000.0f));
 }
