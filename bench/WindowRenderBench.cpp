@@ -1,9 +1,13 @@
 // The main window's spectrogram, as choosing rows draws it (offscreen): each
 // file's row is chosen in turn, and the time until its picture is in the
-// panel is printed with the process's peak memory. The analysis is skipped
-// (every row reads 192 kbps), so only the spectrogram is measured.
+// panel is printed with the longest the window's event loop stalled
+// meanwhile and the process's peak memory. The analysis is skipped (every
+// row reads 192 kbps), so only the spectrogram is measured. Last, the first
+// row is chosen again and the window closed a second into its render.
 //   korvane-window-render-bench FILE...
-// Prints one line per file, "seconds width", then "peak_kb N".
+// Prints one line per file, "seconds width longest_stall_ms", then
+// "close_ms N" (how long closing took, the render under way stopped and its
+// thread joined) and "peak_kb N".
 #include "analysis/DecoderSetup.h"
 #include "analysis/FileReport.h"
 #include "app/AppForm.h"
@@ -13,10 +17,34 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace {
+
+// The longest the event loop went without serving a 5 ms timer: how long
+// the window could not have answered a click or a key.
+class StallProbe {
+public:
+    StallProbe() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_clock.start();
+        m_timer.start(5);
+    }
+    double longestMs() const { return double(m_longest) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
 
 // Runs the event loop until `done` holds, looking every 20 ms; false after `seconds`.
 template <typename Condition> bool RunUntil(const Condition& done, double seconds) {
@@ -72,12 +100,33 @@ int main(int argc, char** argv) {
         clock.start();
         form.ListView1->clearSelection();
         form.ListView1->selectRow(row);
-        if (!RunUntil([&] { return form.SpectrogramBMP.cacheKey() != before; }, 3600.0)) {
+        StallProbe probe;
+        // Until the picture is in and painted: the stretch for the panel is
+        // the window's own share of the work.
+        if (!RunUntil([&] { return form.SpectrogramBMP.cacheKey() != before && !form.isDrawing(); },
+                      3600.0)) {
             std::fprintf(stderr, "no picture for %s\n", argv[row + 1]);
             return 2;
         }
-        std::printf("%.2f %d\n", double(clock.nsecsElapsed()) / 1e9, form.SpectrogramBMP.width());
+        RunUntil([] { return false; }, 0.1);
+        std::printf("%.2f %d %.1f\n", double(clock.nsecsElapsed()) / 1e9,
+                    form.SpectrogramBMP.width(), probe.longestMs());
     }
+
+    double closeMs = -1.0;
+    if (files.size() > 1) {
+        form.ListView1->clearSelection();
+        form.ListView1->selectRow(0);
+        RunUntil([&] { return form.isDrawing(); }, 5.0);
+        RunUntil([] { return false; }, 1.0);
+        if (form.isDrawing()) {
+            QElapsedTimer closing;
+            closing.start();
+            form.close();
+            closeMs = double(closing.nsecsElapsed()) / 1e6;
+        }
+    }
+    std::printf("close_ms %.1f\n", closeMs);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak_kb %ld\n", usage.ru_maxrss);
