@@ -20,6 +20,12 @@ constexpr double kMinRangeDb = 25.0;
 constexpr double kSilentAboveDb = -100.0;
 constexpr double kMinSilentDropDb = 20.0;
 constexpr double kMinEmptyShareAbove = 0.8;
+// Or the level above lies at the quantisation floor of 16-bit sound (its
+// undithered distortion reaches about -120 dB per bin here): no recording's
+// noise is that low, so a smaller drop from a quiet band below will do when
+// the frames themselves were cut there.
+constexpr double kQuantisedAboveDb = -115.0;
+constexpr double kMinQuantisedDropDb = 12.0;
 // Holes: a band below the wall that is wholly empty in at least this share of
 // the frames whose lower band carried sound and about as full in as many, and
 // clearly more so than the bands further down (quiet passages empty every
@@ -302,7 +308,9 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     const int bandsPerKHz =
         std::max(1, int(std::lround(1000.0 / binWidth / SourceFeatures::kBandBins)));
     const int nearFirst = endBand - (5 * bandsPerKHz) / 2;
-    const int farLast = endBand - 2 * bandsPerKHz - 1;
+    // The baseline lies wholly below the bands judged: a band counted in both
+    // would match itself and hide its own switching.
+    const int farLast = nearFirst - 1;
     const int farFirst = endBand - 6 * bandsPerKHz;
     const int nearBand = features.mostSwitchingBand(nearFirst, endBand, kMinCarriedFrames);
     const int farBand = features.mostSwitchingBand(farFirst, farLast, kMinCarriedFrames);
@@ -351,10 +359,15 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
                          wall.EndHz >= kCeltWallFromHz && wall.EndHz <= kCeltWallToHz &&
                          wall.KneeHz >= kCeltEndFromHz && wall.KneeHz <= kCeltEndToHz &&
                          e.Edge20kRate >= kMinCeltEndRate;
+    // Music that fades out flickers in its top band too; frames that end with
+    // a cut at or under the wall are a coder's own doing.
+    const bool framesCutAtWall = innerCut || brickWall || celtEnd;
     // Silence above: a low mean level, or (when a few loud frames lift the
     // mean) the band above the wall empty in nearly every frame.
     const bool silentAbove =
         (wall.AboveDb <= kSilentAboveDb && wall.DropDb >= kMinSilentDropDb) ||
+        (wall.AboveDb <= kQuantisedAboveDb && wall.DropDb >= kMinQuantisedDropDb &&
+         framesCutAtWall) ||
         features.emptyShare(endBand + 1, std::min(endBand + 3, SourceFeatures::kBands - 2),
                             kMinCarriedFrames) >= kMinEmptyShareAbove;
     // What the file's own coding keeps: a lossless file all of its band.

@@ -31,6 +31,13 @@ std::function<double(double)> Wall(double endHz, double floorDb) {
     return [=](double hz) { return hz < endHz ? -50.0 - hz / 2000.0 : floorDb; };
 }
 
+// Loud low and middle bands, a quiet top band from 10 kHz up to `endHz`, then
+// `floorDb`: too small a drop for silence unless the floor is the
+// quantisation floor itself.
+std::function<double(double)> QuietWall(double endHz, double floorDb) {
+    return [=](double hz) { return hz < 10000.0 ? -80.0 : hz < endHz ? -104.0 : floorDb; };
+}
+
 // Where the frames end and how: `ending` frames end at `endHz`, of which
 // `cut` with a cut and `abrupt` abruptly.
 struct Ends {
@@ -54,6 +61,14 @@ SourceFeatures Features(std::uint32_t rate, std::initializer_list<Ends> ends, bo
         for (int k = -2; k <= 2; ++k)
             features.edges().setCounts(bin + 3 * k, e.Ending / 5, e.Cut / 5, e.Abrupt / 5);
     }
+    return features;
+}
+
+// The band at `hz` wholly empty in 30 % of the frames whose lower band
+// carried sound and as full in as many.
+SourceFeatures WithSwitching(SourceFeatures features, std::uint32_t rate, double hz) {
+    const int band = int(std::lround(hz / BinWidth(rate))) / SourceFeatures::kBandBins;
+    features.setCounts(band, 200, 60, 60);
     return features;
 }
 
@@ -112,6 +127,19 @@ TEST(SourceAssessment, Rules) {
          ""},
         {"no codec ends its band at 7.5 kHz", StreamCodec::Flac, 44100, 900, Wall(7500.0, -135.0),
          Features(44100, {Sloped(7500.0), CutInside(7500.0)}), Assessment::BandLimited, ""},
+        {"quiet music stopping dead at 18.1 kHz over the 16-bit floor", StreamCodec::Pcm, 44100,
+         1411, QuietWall(18100.0, -119.0), Features(44100, {StopDead(18100.0)}),
+         Assessment::Transcoded, "AAC ~160 kbps"},
+        {"the same quiet wall met along a slope", StreamCodec::Pcm, 44100, 1411,
+         QuietWall(18100.0, -119.0), Features(44100, {Sloped(18100.0)}), Assessment::BandLimited,
+         ""},
+        {"the same quiet wall stopping dead over a recording's noise floor", StreamCodec::Pcm,
+         44100, 1411, QuietWall(18100.0, -110.0), Features(44100, {StopDead(18100.0)}),
+         Assessment::BandLimited, ""},
+        {"a band switching on and off 2.4 kHz under the wall is not its own baseline",
+         StreamCodec::Flac, 44100, 900, Wall(16900.0, -135.0),
+         WithSwitching(Features(44100, {Sloped(16900.0)}), 44100, 16900.0 - 2400.0),
+         Assessment::Transcoded, "MP3 ~128 kbps"},
         {"MP3 at 128 kbps with its own wall and cuts", StreamCodec::Mp3, 44100, 128,
          Wall(16900.0, -135.0), Features(44100, {Sloped(16900.0), CutInside(16900.0)}),
          Assessment::Clean, ""},
