@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     const DecoderSetup decoder(DecoderLog::Silent);
-    TAppFormEnvironment environment = TAppFormEnvironment::Standard();
+    AppFormEnvironment environment = AppFormEnvironment::Standard();
     if (std::strcmp(argv[2], "rows") == 0) {
         environment.Analyze = [](const QString& path, std::stop_token) {
             FileReport report;

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     const DecoderSetup decoder(DecoderLog::Silent);
-    TAppFormEnvironment environment = TAppFormEnvironment::Standard();
+    AppFormEnvironment environment = AppFormEnvironment::Standard();
     environment.Analyze = [](const QString& path, std::stop_token) {
         FileReport report;
         report.Path = path;
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     QStringList files;
     for (int i = 1; i < argc; ++i)
         files << QString::fromLocal8Bit(argv[i]);
-    form.EkleAll(files);
+    form.addPaths(files);
     if (!RunUntil([&] { return form.ListView1->rowCount() == files.size(); }, 60.0)) {
         std::fprintf(stderr, "the rows did not arrive\n");
         return 2;

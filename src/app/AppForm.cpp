@@ -37,8 +37,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
-TAppFormEnvironment TAppFormEnvironment::Standard() {
-    TAppFormEnvironment environment;
+AppFormEnvironment AppFormEnvironment::Standard() {
+    AppFormEnvironment environment;
     environment.ExecutablePath = QCoreApplication::applicationFilePath();
     environment.UserDataFolder = ::UserDataFolder();
     environment.Cache =
@@ -61,13 +61,13 @@ TAppFormEnvironment TAppFormEnvironment::Standard() {
     environment.ShowError = [](QWidget* parent, const QString& text) {
         QMessageBox::critical(parent, AppTitle, text);
     };
-    environment.Dialogs = TFileDialogs::Standard();
+    environment.Dialogs = FileDialogs::Standard();
     environment.CheckForUpdates = true;
     environment.Restart = RunRestartScriptAndQuit;
     return environment;
 }
 
-TAppForm::TAppForm(TAppFormEnvironment environment, QWidget* parent)
+TAppForm::TAppForm(AppFormEnvironment environment, QWidget* parent)
     : QMainWindow(parent), m_environment(std::move(environment)) {
     setObjectName(QStringLiteral("AppForm"));
     setWindowIcon(ImageListIcon(QStringLiteral("korvane")));
@@ -238,7 +238,7 @@ void TAppForm::createCentralArea() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 2);
 
-    ListView1 = new TResultList(central);
+    ListView1 = new ResultList(central);
     PopupMenu2 = new QMenu(ListView1);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
     Open1 = PopupMenu2->addAction(QStringLiteral("Open"));
@@ -266,7 +266,7 @@ void TAppForm::createCentralArea() {
     ListView1->onKeyDown = [this](QKeyEvent* event) { ListView1KeyDown(event); };
     ListView1->onCopy = [this] { CopySelectedRows(); };
 
-    PaintBox1 = new TSpectrumPanel(SpectrogramBMP, central);
+    PaintBox1 = new SpectrumPanel(SpectrogramBMP, central);
     PopupMenu1 = new QMenu(PaintBox1);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Save1 = PopupMenu1->addAction(QStringLiteral("Save..."));

@@ -31,11 +31,11 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class ResultCache;
-class TResultList;
-class TSpectrumPanel;
+class ResultList;
+class SpectrumPanel;
 
 // What the main window takes from its surroundings; tests replace parts.
-struct TAppFormEnvironment {
+struct AppFormEnvironment {
     QString ExecutablePath;     // its version block and its folder (data folder)
     QString UserDataFolder;     // where the data folder goes when the above is not writable
     FileReportFunction Analyze; // one file's analysis, on an analysis thread
@@ -49,7 +49,7 @@ struct TAppFormEnvironment {
     UrlOpenerFunction OpenUrl;
     std::function<void(const QString& path)> ShowInFileManager; // empty: the desktop's
     std::function<void(QWidget* parent, const QString& text)> ShowError;
-    TFileDialogs Dialogs;
+    FileDialogs Dialogs;
     // Whether the first tick of TimerChecker asks the vendor server; the
     // tests leave it off so no window of theirs reaches the network.
     bool CheckForUpdates = false;
@@ -61,7 +61,7 @@ struct TAppFormEnvironment {
 
     // The running program's: this executable, the real analysis on all cores
     // through the user's results cache, the desktop's dialogs and URL handler.
-    static TAppFormEnvironment Standard();
+    static AppFormEnvironment Standard();
 };
 
 // The main window: menus, toolbar, the result list, the spectrum panel and
@@ -69,7 +69,7 @@ struct TAppFormEnvironment {
 class TAppForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TAppForm(TAppFormEnvironment environment, QWidget* parent = nullptr);
+    explicit TAppForm(AppFormEnvironment environment, QWidget* parent = nullptr);
     ~TAppForm() override;
 
     // Menus and toolbar.
@@ -96,7 +96,7 @@ public:
     QAction* ToolButton4 = nullptr; // Help
 
     // The result list and its popup.
-    TResultList* ListView1 = nullptr;
+    ResultList* ListView1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QAction* Open1 = nullptr;
     QAction* ShowinExplorer1 = nullptr;
@@ -105,7 +105,7 @@ public:
 
     // The spectrum panel, the splitter above it and its popup.
     QSplitter* Splitter1 = nullptr;
-    TSpectrumPanel* PaintBox1 = nullptr;
+    SpectrumPanel* PaintBox1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* Save1 = nullptr;
     QAction* ShowScaleAndCutoff1 = nullptr; // checkable, remembered in SettingsIni
@@ -143,7 +143,7 @@ public:
     // Loads one folder, scanned at any depth, into the list.
     void KlasorYukle(const QString& klasor);
     // Appends rows for `paths` in order, analysing ahead on several threads.
-    void EkleAll(const QStringList& paths);
+    void addPaths(const QStringList& paths);
     // Loads what the program was started with, in order: folders as Add
     // Folder loads them, files as Add Files does (whatever their extension).
     void OpenPaths(const QStringList& paths);
@@ -240,7 +240,7 @@ private:
     void dropRenderOf(const QList<int>& removedRows);
     QStringList droppableFiles(const QMimeData* mime) const;
 
-    TAppFormEnvironment m_environment;
+    AppFormEnvironment m_environment;
     std::unique_ptr<UpdateCheckController> m_updateCheck;
     QLabel* m_statusPanel = nullptr;
     QProgressBar* m_progress = nullptr;

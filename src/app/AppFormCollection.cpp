@@ -173,12 +173,12 @@ void TAppForm::StopLoading() {
     endLoad(false);
 }
 
-void TAppForm::EkleAll(const QStringList& paths) {
+void TAppForm::addPaths(const QStringList& paths) {
     queueStep(LoadStep{paths, {}, false});
 }
 
 void TAppForm::Ekle(const QString& dosyaadi) {
-    EkleAll(QStringList{dosyaadi});
+    addPaths(QStringList{dosyaadi});
 }
 
 void TAppForm::KlasorYukle(const QString& klasor) {
@@ -257,5 +257,5 @@ void TAppForm::dropEvent(QDropEvent* event) {
     // Loaded after the drop has been answered, so the file manager is not
     // kept waiting; a drop during a load waits for that load's other steps.
     if (!paths.isEmpty() && !m_closing)
-        EkleAll(paths);
+        addPaths(paths);
 }

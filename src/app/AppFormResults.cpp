@@ -10,7 +10,7 @@
 #include <QDir>
 
 void TAppForm::ExportResults1Click() {
-    const TFileDialogs::ResultsFile target = m_environment.Dialogs.SaveResults(this);
+    const FileDialogs::ResultsFile target = m_environment.Dialogs.SaveResults(this);
     if (target.FileName.isEmpty())
         return;
     // Rows still waiting for their analysis have nothing to tell yet.

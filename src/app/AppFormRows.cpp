@@ -30,7 +30,7 @@ void TAppForm::Delete1Click() {
     if (rows.isEmpty())
         return;
     for (int row : rows) {
-        if (ListView1->item(row, TResultList::colFilename) == m_pendingRow)
+        if (ListView1->item(row, ResultList::colFilename) == m_pendingRow)
             m_pendingRow = nullptr; // the load sees this and drops the result
     }
     dropRenderOf(rows);

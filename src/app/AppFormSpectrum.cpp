@@ -27,7 +27,7 @@ void TAppForm::TimerDrawItemTimer() {
     if (row < 0)
         return;
     // A row still waiting for its analysis is looked at once it is complete.
-    if (ListView1->item(row, TResultList::colFilename) == m_pendingRow)
+    if (ListView1->item(row, ResultList::colFilename) == m_pendingRow)
         return;
     const QString caption = ListView1->caption(row);
     if (caption == LastDrawnFile)
@@ -47,7 +47,7 @@ void TAppForm::ListViewItemChanged() {
         hidePanel();
         return;
     }
-    m_drawnRow = ListView1->item(row, TResultList::colFilename);
+    m_drawnRow = ListView1->item(row, ResultList::colFilename);
     startRender(path, PanelLegendFor(ListView1->rowResult(row)));
     // The panel shows up at once, with the picture it had and a note that a
     // new one is coming (blank when the first render has not come in yet).

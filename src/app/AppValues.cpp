@@ -11,8 +11,8 @@ QString AppVersion;
 QString AppTitle;
 QString DataFolder;
 
-TAppIdentity ReadAppIdentity(const QString& executable) {
-    TAppIdentity identity;
+AppIdentity ReadAppIdentity(const QString& executable) {
+    AppIdentity identity;
     TEXEVersionData data;
     try {
         ReadVersionInfo(executable, data);
@@ -32,7 +32,7 @@ TAppIdentity ReadAppIdentity(const QString& executable) {
     return identity;
 }
 
-void SetAppValues(const TAppIdentity& identity) {
+void SetAppValues(const AppIdentity& identity) {
     AppCompanyName = identity.CompanyName;
     AppProductName = identity.ProductName;
     AppVersion = QString::asprintf("%d.%d", identity.Major, identity.Minor);

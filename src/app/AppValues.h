@@ -11,7 +11,7 @@ extern QString AppTitle;   // AppCompanyName + " - " + AppProductName
 extern QString DataFolder; // always ends in a path separator
 
 // What start-up takes from the executable's version information.
-struct TAppIdentity {
+struct AppIdentity {
     QString CompanyName;
     QString ProductName;
     int Major = 65535; // 65535.65535 when the file version cannot be read
@@ -21,7 +21,7 @@ struct TAppIdentity {
 // Reads the identity from the version block of `executable`; a file without
 // readable version information falls back to the names the program was built
 // with and the version 65535.65535.
-TAppIdentity ReadAppIdentity(const QString& executable);
+AppIdentity ReadAppIdentity(const QString& executable);
 
 // Sets AppCompanyName, AppProductName, AppVersion and AppTitle.
-void SetAppValues(const TAppIdentity& identity);
+void SetAppValues(const AppIdentity& identity);

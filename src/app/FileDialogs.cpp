@@ -58,7 +58,7 @@ QString SavePngDialog(QWidget* parent) {
     return dialog.selectedFiles().first();
 }
 
-TFileDialogs::ResultsFile SaveResultsDialog(QWidget* parent) {
+FileDialogs::ResultsFile SaveResultsDialog(QWidget* parent) {
     const QString csv = QStringLiteral("CSV (*.csv)");
     const QString jsonLines = QStringLiteral("JSON lines (*.jsonl)");
     QFileDialog dialog(parent, QStringLiteral("Export Results"));
@@ -79,6 +79,6 @@ TFileDialogs::ResultsFile SaveResultsDialog(QWidget* parent) {
 
 } // namespace
 
-TFileDialogs TFileDialogs::Standard() {
-    return TFileDialogs{OpenFilesDialog, PickFoldersDialog, SavePngDialog, SaveResultsDialog};
+FileDialogs FileDialogs::Standard() {
+    return FileDialogs{OpenFilesDialog, PickFoldersDialog, SavePngDialog, SaveResultsDialog};
 }

@@ -10,7 +10,7 @@ class QWidget;
 
 // The file dialogs of the main window, replaceable so tests can answer them.
 // Each returns an empty result when the user cancels.
-struct TFileDialogs {
+struct FileDialogs {
     // Add Files: several existing files, with the given name filters (the first preselected).
     std::function<QStringList(QWidget* parent, const QStringList& nameFilters)> OpenFiles;
     // Add Folder: one or more existing folders, starting at `startFolder`.
@@ -25,5 +25,5 @@ struct TFileDialogs {
     };
     std::function<ResultsFile(QWidget* parent)> SaveResults;
 
-    static TFileDialogs Standard();
+    static FileDialogs Standard();
 };

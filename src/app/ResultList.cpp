@@ -27,7 +27,7 @@ struct ColumnSpec {
     int width; // logical pixels; 0 fills the rest
 };
 
-constexpr ColumnSpec kColumns[TResultList::colCount] = {
+constexpr ColumnSpec kColumns[ResultList::colCount] = {
     {u"Filename", 0}, {u"Bitrate", 75}, {u"Sample Rate", 75}, {u"Cutoff", 75},
     {u"Result", 75},  {u"Reason", 250}, {u"Assessment", 160},
 };
@@ -37,7 +37,7 @@ constexpr int kFilenameFloor = 160;
 
 } // namespace
 
-TResultList::TResultList(QWidget* parent) : QTableWidget(0, colCount, parent) {
+ResultList::ResultList(QWidget* parent) : QTableWidget(0, colCount, parent) {
     QStringList headings;
     for (const ColumnSpec& column : kColumns)
         headings << QString::fromUtf16(column.heading);
@@ -68,7 +68,7 @@ TResultList::TResultList(QWidget* parent) : QTableWidget(0, colCount, parent) {
             });
 }
 
-void TResultList::applyColumnWidths() {
+void ResultList::applyColumnWidths() {
     verticalHeader()->setDefaultSectionSize(std::max(20, fontMetrics().height() + 6));
     QHeaderView* header = horizontalHeader();
     header->setSectionResizeMode(colFilename, QHeaderView::Stretch);
@@ -90,7 +90,7 @@ void TResultList::applyColumnWidths() {
     fitFilenameColumn();
 }
 
-void TResultList::fitFilenameColumn() {
+void ResultList::fitFilenameColumn() {
     QHeaderView* header = horizontalHeader();
     int others = 0;
     for (int column = colBitrate; column < colCount; ++column)
@@ -107,18 +107,18 @@ void TResultList::fitFilenameColumn() {
         header->resizeSection(colFilename, kFilenameFloor);
 }
 
-void TResultList::resizeEvent(QResizeEvent* event) {
+void ResultList::resizeEvent(QResizeEvent* event) {
     QTableWidget::resizeEvent(event);
     fitFilenameColumn();
 }
 
-void TResultList::changeEvent(QEvent* event) {
+void ResultList::changeEvent(QEvent* event) {
     QTableWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         applyColumnWidths();
 }
 
-QTableWidgetItem* TResultList::appendPendingRow(const QString& path) {
+QTableWidgetItem* ResultList::appendPendingRow(const QString& path) {
     const int row = rowCount();
     insertRow(row);
     auto* item = new QTableWidgetItem(RowImageIcon(riFileSound), path);
@@ -128,7 +128,7 @@ QTableWidgetItem* TResultList::appendPendingRow(const QString& path) {
     return item;
 }
 
-void TResultList::fillRow(QTableWidgetItem* caption, const TResultRowTexts& texts) {
+void ResultList::fillRow(QTableWidgetItem* caption, const ResultRowTexts& texts) {
     const int row = caption->row();
     if (row < 0)
         return;
@@ -149,7 +149,7 @@ void TResultList::fillRow(QTableWidgetItem* caption, const TResultRowTexts& text
     }
 }
 
-QList<int> TResultList::selectedRowNumbers() const {
+QList<int> ResultList::selectedRowNumbers() const {
     std::set<int> rows;
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row)
@@ -158,7 +158,7 @@ QList<int> TResultList::selectedRowNumbers() const {
     return QList<int>(rows.begin(), rows.end());
 }
 
-int TResultList::chosenRow() const {
+int ResultList::chosenRow() const {
     // Asked ten times a second: look at the ranges, not at every cell.
     int first = -1;
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
@@ -168,17 +168,17 @@ int TResultList::chosenRow() const {
     return first;
 }
 
-QString TResultList::caption(int row) const {
+QString ResultList::caption(int row) const {
     const QTableWidgetItem* cell = item(row, colFilename);
     return cell ? cell->text() : QString();
 }
 
-QString TResultList::subItem(int row, int subItemIndex) const {
+QString ResultList::subItem(int row, int subItemIndex) const {
     const QTableWidgetItem* cell = item(row, colBitrate + subItemIndex);
     return cell ? cell->text() : QString();
 }
 
-void TResultList::keyPressEvent(QKeyEvent* event) {
+void ResultList::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete && onKeyDown) {
         onKeyDown(event);
         event->accept();
@@ -193,11 +193,11 @@ void TResultList::keyPressEvent(QKeyEvent* event) {
     QTableWidget::keyPressEvent(event);
 }
 
-void TResultList::setRowResult(QTableWidgetItem* caption, const QualityAndSource& result) {
+void ResultList::setRowResult(QTableWidgetItem* caption, const QualityAndSource& result) {
     caption->setData(ResultRole, QVariant::fromValue(result));
 }
 
-std::optional<QualityAndSource> TResultList::rowResult(int row) const {
+std::optional<QualityAndSource> ResultList::rowResult(int row) const {
     const QTableWidgetItem* caption = item(row, colFilename);
     if (!caption)
         return std::nullopt;
@@ -207,7 +207,7 @@ std::optional<QualityAndSource> TResultList::rowResult(int row) const {
     return value.value<QualityAndSource>();
 }
 
-QString TResultList::selectedRowsAsText() const {
+QString ResultList::selectedRowsAsText() const {
     QString text;
     for (int row : selectedRowNumbers()) {
         QStringList cells;

@@ -9,7 +9,7 @@
 
 // The result list: one row per analysed file, report style with grid lines,
 // whole-row and multiple selection, no editing and no sorting.
-class TResultList : public QTableWidget {
+class ResultList : public QTableWidget {
     Q_OBJECT
 public:
     enum Column {
@@ -28,12 +28,12 @@ public:
     // The analysis result behind a filled row, on its caption item.
     static constexpr int ResultRole = Qt::UserRole + 2;
 
-    explicit TResultList(QWidget* parent = nullptr);
+    explicit ResultList(QWidget* parent = nullptr);
 
     // Appends a row showing only its path and the row icon; returns its caption item.
     QTableWidgetItem* appendPendingRow(const QString& path);
     // Fills the five sub-items of the row whose caption item is `caption`.
-    void fillRow(QTableWidgetItem* caption, const TResultRowTexts& texts);
+    void fillRow(QTableWidgetItem* caption, const ResultRowTexts& texts);
 
     // Keeps the result behind the row of `caption` for the export.
     void setRowResult(QTableWidgetItem* caption, const QualityAndSource& result);

@@ -33,8 +33,8 @@ int VerdictImage(TQualityVerdict verdict) {
     return riCross;
 }
 
-TResultRowTexts RowTextsFor(const TAudioQualityResult& result) {
-    TResultRowTexts texts;
+ResultRowTexts RowTextsFor(const TAudioQualityResult& result) {
+    ResultRowTexts texts;
     texts.SubItems[0] = QString::number(result.BitrateKbps);
     texts.SubItems[1] = QString::number(result.SampleRate);
     texts.SubItems[2] = CutoffText(result.CutoffHz);
@@ -44,15 +44,15 @@ TResultRowTexts RowTextsFor(const TAudioQualityResult& result) {
     return texts;
 }
 
-TResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source) {
-    TResultRowTexts texts = RowTextsFor(result);
+ResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source) {
+    ResultRowTexts texts = RowTextsFor(result);
     texts.Assessment = AssessmentCellText(source);
     texts.AssessmentTip = source.Explanation;
     return texts;
 }
 
-TResultRowTexts RaisedRowTexts(const QString& failure) {
-    TResultRowTexts texts;
+ResultRowTexts RaisedRowTexts(const QString& failure) {
+    ResultRowTexts texts;
     texts.SubItems.fill(QStringLiteral("-"));
     texts.Assessment = AssessmentTitle(Assessment::Error);
     texts.AssessmentTip = failure.isEmpty()

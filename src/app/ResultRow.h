@@ -25,18 +25,18 @@ int VerdictImage(TQualityVerdict verdict);
 // everywhere and no picture (image -1). The assessment column after them
 // shows the second opinion ("Transcoded \u00b7 MP3 ~128 kbps") with its
 // explanation as the tool tip.
-struct TResultRowTexts {
+struct ResultRowTexts {
     std::array<QString, 5> SubItems;
     int VerdictImageIndex = -1;
     QString Assessment;
     QString AssessmentTip;
 };
 
-TResultRowTexts RowTextsFor(const TAudioQualityResult& result);
-TResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source);
+ResultRowTexts RowTextsFor(const TAudioQualityResult& result);
+ResultRowTexts RowTextsFor(const TAudioQualityResult& result, const SourceAssessment& source);
 // `failure` is what the analysis raised; the assessment cell says "Error"
 // and the tool tip tells it, since the reason column only shows "-".
-TResultRowTexts RaisedRowTexts(const QString& failure = {});
+ResultRowTexts RaisedRowTexts(const QString& failure = {});
 
 // A bitrate text that says the file has nothing to draw ("0" or "-").
 bool IsNothingToDrawBitrate(const QString& bitrateText);

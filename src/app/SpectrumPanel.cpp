@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <stdexcept>
 
-TSpectrumPanel::TSpectrumPanel(const QImage& bitmap, QWidget* parent)
+SpectrumPanel::SpectrumPanel(const QImage& bitmap, QWidget* parent)
     : QWidget(parent), m_bitmap(bitmap) {
     setObjectName(QStringLiteral("PaintBox1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -14,7 +14,7 @@ TSpectrumPanel::TSpectrumPanel(const QImage& bitmap, QWidget* parent)
     setMinimumHeight(16);
 }
 
-QImage TSpectrumPanel::picture(QSize size, double scale) const {
+QImage SpectrumPanel::picture(QSize size, double scale) const {
     if (size.isEmpty())
         return {};
     if (m_bitmap.isNull()) {
@@ -28,7 +28,7 @@ QImage TSpectrumPanel::picture(QSize size, double scale) const {
     return stretched;
 }
 
-void TSpectrumPanel::setScaleAndCutoffShown(bool shown) {
+void SpectrumPanel::setScaleAndCutoffShown(bool shown) {
     if (shown == m_overlayShown)
         return;
     m_overlayShown = shown;
@@ -36,25 +36,25 @@ void TSpectrumPanel::setScaleAndCutoffShown(bool shown) {
     update();
 }
 
-void TSpectrumPanel::setLegend(const PanelLegend& legend) {
+void SpectrumPanel::setLegend(const PanelLegend& legend) {
     m_legend = legend;
     m_stretched = QImage();
     update();
 }
 
-void TSpectrumPanel::bitmapChanged() {
+void SpectrumPanel::bitmapChanged() {
     m_stretched = QImage();
     update();
 }
 
-void TSpectrumPanel::setDrawing(bool drawing) {
+void SpectrumPanel::setDrawing(bool drawing) {
     if (drawing == m_drawing)
         return;
     m_drawing = drawing;
     update();
 }
 
-void TSpectrumPanel::paintEvent(QPaintEvent*) {
+void SpectrumPanel::paintEvent(QPaintEvent*) {
     // Stretch to device pixels, so a scaled screen shows the same nearest-
     // pixel picture rather than a smoothed one.
     const qreal ratio = devicePixelRatioF();
@@ -83,7 +83,7 @@ void TSpectrumPanel::paintEvent(QPaintEvent*) {
     }
 }
 
-void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName) {
+void SavePanelAsPng(const SpectrumPanel& panel, const QString& fileName) {
     const QImage image = panel.picture(panel.size());
     if (image.isNull())
         throw std::runtime_error("The panel has no area to save.");

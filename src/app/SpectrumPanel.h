@@ -8,11 +8,11 @@
 // The strip under the result list that shows the chosen file's spectrogram,
 // the bitmap stretched over the whole panel pixel by pixel (no smoothing, no
 // kept aspect ratio).
-class TSpectrumPanel : public QWidget {
+class SpectrumPanel : public QWidget {
     Q_OBJECT
 public:
     // `bitmap` is the main window's SpectrogramBMP; it must outlive the panel.
-    explicit TSpectrumPanel(const QImage& bitmap, QWidget* parent = nullptr);
+    explicit SpectrumPanel(const QImage& bitmap, QWidget* parent = nullptr);
 
     // The panel's picture at `size`, as painted on screen (the empty panel
     // is black), with the scale and cutoff line when they are shown.
@@ -48,4 +48,4 @@ private:
 // Writes the panel's current appearance (its size in logical pixels) as an
 // 8-bit truecolour PNG without alpha. Throws std::runtime_error with the
 // reason when the file cannot be written.
-void SavePanelAsPng(const TSpectrumPanel& panel, const QString& fileName);
+void SavePanelAsPng(const SpectrumPanel& panel, const QString& fileName);

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         paths << QFile::decodeName(argv[i]);
 
-    TAppForm form(TAppFormEnvironment::Standard());
+    TAppForm form(AppFormEnvironment::Standard());
     form.show();
     if (!paths.isEmpty())
         QTimer::singleShot(0, &form, [&form, paths] { form.OpenPaths(paths); });

@@ -137,7 +137,7 @@ void AppFormTest::drawChosenRow() {
 }
 
 bool AppFormTest::load(const QStringList& paths) {
-    form->EkleAll(paths);
+    form->addPaths(paths);
     return waitForLoad();
 }
 
@@ -148,13 +148,13 @@ bool AppFormTest::loadFolder(const QString& folder) {
 
 QStringList AppFormTest::rowsAsText() const {
     QStringList rows;
-    TResultList* list = form->ListView1;
+    ResultList* list = form->ListView1;
     for (int row = 0; row < list->rowCount(); ++row) {
         QStringList cells{QFileInfo(list->caption(row)).fileName()};
         for (int i = 0; i < 5; ++i)
             cells << list->subItem(row, i);
-        const QTableWidgetItem* verdict = list->item(row, TResultList::colResult);
-        cells << (verdict ? verdict->data(TResultList::ImageIndexRole).toString() : QString());
+        const QTableWidgetItem* verdict = list->item(row, ResultList::colResult);
+        cells << (verdict ? verdict->data(ResultList::ImageIndexRole).toString() : QString());
         rows << cells.join(u'|');
     }
     return rows;
@@ -177,7 +177,7 @@ QString AppFormTest::touch(const QString& relativePath, const QByteArray& bytes)
 }
 
 void AppFormTest::selectRows(std::initializer_list<int> rows) {
-    TResultList* list = form->ListView1;
+    ResultList* list = form->ListView1;
     list->clearSelection();
     for (int row : rows)
         list->selectionModel()->select(list->model()->index(row, 0),

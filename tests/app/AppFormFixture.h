@@ -22,7 +22,7 @@ protected:
     QTemporaryDir exeDir;
     QTemporaryDir userData;
     QTemporaryDir media;
-    TAppFormEnvironment environment;
+    AppFormEnvironment environment;
     std::unique_ptr<TAppForm> form;
 
     QList<QUrl> openedUrls;
@@ -37,7 +37,7 @@ protected:
     QStringList filesToPick;
     QStringList foldersToPick;
     QString pngToSave;
-    TFileDialogs::ResultsFile resultsToSave;
+    FileDialogs::ResultsFile resultsToSave;
     QStringList lastNameFilters;
     QString lastStartFolder;
 
@@ -50,7 +50,7 @@ protected:
     // Waits (running the event loop) until the window's load has ended;
     // whether it ended with every step done rather than stopped.
     bool waitForLoad();
-    // EkleAll(paths), then waitForLoad().
+    // addPaths(paths), then waitForLoad().
     bool load(const QStringList& paths);
     // KlasorYukle(folder), then waitForLoad().
     bool loadFolder(const QString& folder);

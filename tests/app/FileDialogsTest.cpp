@@ -66,7 +66,7 @@ TEST(FileDialogs, AddFolderPicksSeveralFoldersAtOnce) {
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         ClickAccept(dialog);
     });
-    const QStringList folders = TFileDialogs::Standard().PickFolders(nullptr, root.path());
+    const QStringList folders = FileDialogs::Standard().PickFolders(nullptr, root.path());
     EXPECT_EQ(title, u"Select folder:");
     EXPECT_EQ(acceptLabel, u"Select");
     EXPECT_EQ(folders, (QStringList{root.filePath(QStringLiteral("Album A")),
@@ -76,7 +76,7 @@ TEST(FileDialogs, AddFolderPicksSeveralFoldersAtOnce) {
 TEST(FileDialogs, AddFolderCancelledPicksNothing) {
     QTemporaryDir root;
     WhenDialogOpens([](QFileDialog* dialog) { dialog->reject(); });
-    EXPECT_TRUE(TFileDialogs::Standard().PickFolders(nullptr, root.path()).isEmpty());
+    EXPECT_TRUE(FileDialogs::Standard().PickFolders(nullptr, root.path()).isEmpty());
 }
 
 TEST(FileDialogs, AddFilesOffersTheFiltersAndReturnsSeveralFiles) {
@@ -97,7 +97,7 @@ TEST(FileDialogs, AddFilesOffersTheFiltersAndReturnsSeveralFiles) {
             ->setText(QStringLiteral("\"a.mp3\" \"b.opus\""));
         ClickAccept(dialog);
     });
-    const QStringList files = TFileDialogs::Standard().OpenFiles(nullptr, filters);
+    const QStringList files = FileDialogs::Standard().OpenFiles(nullptr, filters);
     EXPECT_EQ(offered, filters);
     EXPECT_EQ(selected, filters[0]);
     EXPECT_EQ(files, (QStringList{root.filePath(QStringLiteral("a.mp3")),

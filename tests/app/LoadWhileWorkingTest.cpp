@@ -134,7 +134,7 @@ TEST_F(AppFormTest, ParallelLoadGivesTheSameRowsAsOneFileAtATime) {
     ScanFolder(folder, scanOrder);
     ASSERT_EQ(scanOrder.size(), 7);
     for (const QString& path : scanOrder) {
-        const TResultRowTexts texts = RowTextsFor(AnalyzeAudioQuality(path));
+        const ResultRowTexts texts = RowTextsFor(AnalyzeAudioQuality(path));
         QStringList cells{QFileInfo(path).fileName()};
         for (const QString& text : texts.SubItems)
             cells << text;
@@ -155,7 +155,7 @@ TEST_F(GatedLoadTest, WindowAnswersAndShowsTheWaitingRowWhileItsAnalysisRuns) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(3);
     gate.open(paths[0]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[1]));
     // The row is listed with its path and nothing else yet; the window
     // answers meanwhile, a timer of its own keeps ticking.
@@ -185,7 +185,7 @@ TEST_F(GatedLoadTest, RowsComeInListOrderWhateverOrderTheAnalysesFinishIn) {
     const QStringList paths = Numbered(4);
     for (int i : {3, 2, 1})
         gate.open(paths[i]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[0]));
     QTest::qWait(100);
     EXPECT_EQ(window.ListView1->rowCount(), 1) << "nothing passes the first file";
@@ -202,7 +202,7 @@ TEST_F(GatedLoadTest, DeletingTheWaitingRowDuringALoadDropsItsResultOnly) {
     const QStringList paths = Numbered(6);
     gate.open(paths[0]);
     gate.open(paths[1]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[2]));
     selectRows({0, 2}); // a finished row and the waiting one
     window.ListView1->setFocus();
@@ -226,7 +226,7 @@ TEST_F(GatedLoadTest, ClearDuringALoadEndsItAndNoRowComesAfter) {
     const QStringList paths = Numbered(5);
     for (int i = 0; i < 3; ++i)
         gate.open(paths[i]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[3]));
     window.Clear1->trigger();
     EXPECT_FALSE(window.isLoading());
@@ -280,7 +280,7 @@ TEST_F(GatedLoadTest, StopButtonStopsALoadAndNoRowComesAfterIt) {
     gate.open(paths[0]);
     for (int i = 2; i < 8; ++i)
         gate.open(paths[i]); // done ahead, held back by the second file
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[1]));
     ASSERT_TRUE(QTest::qWaitFor([&] { return gate.enteredCount() >= 3; }, 20000));
     QTest::mouseClick(window.StopButton, Qt::LeftButton);
@@ -324,7 +324,7 @@ TEST_F(GatedLoadTest, ClosingTheWindowDuringALoadEndsItAndLeavesNoThread) {
     const int before = threadcount::Current();
     const QStringList paths = Numbered(8);
     gate.open(paths[0]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[1]));
     ASSERT_TRUE(QTest::qWaitFor([&] { return gate.enteredCount() >= 4; }, 20000));
     EXPECT_GT(threadcount::Current(), before);
@@ -341,7 +341,7 @@ TEST_F(GatedLoadTest, ADropDuringALoadIsLoadedAfterIt) {
     TAppForm& window = makeForm();
     const QStringList paths = Numbered(2);
     gate.open(paths[0]);
-    window.EkleAll(paths);
+    window.addPaths(paths);
     ASSERT_TRUE(WaitUntilPending(window, paths[1]));
     dropOnto(&window, {dropped});
     gate.openAll();

@@ -65,7 +65,7 @@ TEST_F(AppFormTest, StartUpSetsTheValuesTheCaptionAndTheDataFolderBesideTheProgr
 }
 
 TEST_F(AppFormTest, StartUpReadsTheNamesAndVersionFromTheProgramsVersionBlock) {
-    const TAppIdentity identity = ReadAppIdentity(QStringLiteral(KORVANE_GUI_PATH));
+    const AppIdentity identity = ReadAppIdentity(QStringLiteral(KORVANE_GUI_PATH));
     EXPECT_EQ(identity.CompanyName, u"QUIBLEX");
     EXPECT_EQ(identity.ProductName, u"Korvane");
     EXPECT_EQ(identity.Major, 1);

@@ -25,9 +25,9 @@ TEST_F(AppFormTest, OkResultRow) {
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(rowsAsText(), QStringList{QStringLiteral("a.mp3|320|44100|19000|OK||49")});
     EXPECT_EQ(window.ListView1->caption(0), u"/music/a.mp3");
-    EXPECT_EQ(window.ListView1->item(0, 0)->data(TResultList::ImageIndexRole).toInt(), 48);
+    EXPECT_EQ(window.ListView1->item(0, 0)->data(ResultList::ImageIndexRole).toInt(), 48);
     EXPECT_FALSE(window.ListView1->item(0, 0)->icon().isNull());
-    EXPECT_FALSE(window.ListView1->item(0, TResultList::colResult)->icon().isNull());
+    EXPECT_FALSE(window.ListView1->item(0, ResultList::colResult)->icon().isNull());
     EXPECT_EQ(window.pendingRow(), nullptr);
 }
 
@@ -62,7 +62,7 @@ TEST_F(AppFormTest, RaisingAnalysisGivesDashesAndNoVerdictPicture) {
     load({QStringLiteral("/music/raise.mp3")});
     ASSERT_EQ(window.ListView1->rowCount(), 1);
     EXPECT_EQ(rowsAsText()[0], u"raise.mp3|-|-|-|-|-|");
-    EXPECT_TRUE(window.ListView1->item(0, TResultList::colResult)->icon().isNull());
+    EXPECT_TRUE(window.ListView1->item(0, ResultList::colResult)->icon().isNull());
     EXPECT_FALSE(window.ListView1->item(0, 0)->icon().isNull()); // the row picture stays
 }
 
@@ -71,7 +71,7 @@ TEST_F(AppFormTest, ListIsAReportWithGridWholeRowMultiSelectionAndTheGivenColumn
     // Wide enough for every column: the file name takes what the others leave.
     window.resize(1400, window.height());
     QCoreApplication::processEvents();
-    TResultList* list = window.ListView1;
+    ResultList* list = window.ListView1;
     EXPECT_TRUE(list->showGrid());
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
@@ -98,7 +98,7 @@ TEST_F(AppFormTest, ListIsAReportWithGridWholeRowMultiSelectionAndTheGivenColumn
     window.resize(734, window.height());
     QCoreApplication::processEvents();
     EXPECT_GE(list->columnWidth(0), 150);
-    EXPECT_GE(list->columnWidth(TResultList::colReason), 250);
+    EXPECT_GE(list->columnWidth(ResultList::colReason), 250);
     EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
 }
 
@@ -136,7 +136,7 @@ TEST_F(AppFormTest, AssessmentColumnShowsTheOpinionAndExplainsItInTheToolTip) {
     load(paths);
     ASSERT_EQ(window.ListView1->rowCount(), 4);
     for (int row = 0; row < 4; ++row) {
-        const QTableWidgetItem* cell = window.ListView1->item(row, TResultList::colAssessment);
+        const QTableWidgetItem* cell = window.ListView1->item(row, ResultList::colAssessment);
         ASSERT_NE(cell, nullptr) << row;
         EXPECT_EQ(cell->text(), cases[row].Text) << row;
         EXPECT_EQ(cell->toolTip(), QStringLiteral("Because of ") + AssessmentWord(cases[row].Kind));
@@ -149,7 +149,7 @@ TEST_F(AppFormTest, ARaisedAnalysisShowsErrorInTheAssessmentAndWhyInItsToolTip) 
     TAppForm& window = makeForm();
     load({QStringLiteral("/music/raise.mp3")});
     EXPECT_EQ(rowsAsText()[0], u"raise.mp3|-|-|-|-|-|");
-    const QTableWidgetItem* cell = window.ListView1->item(0, TResultList::colAssessment);
+    const QTableWidgetItem* cell = window.ListView1->item(0, ResultList::colAssessment);
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->text(), u"Error");
     EXPECT_TRUE(cell->toolTip().contains(u"scripted failure")) << cell->toolTip().toStdString();
@@ -180,7 +180,7 @@ TEST_F(AppFormTest, AssessmentOfRealFilesTranscodeAndClean) {
     const QString expected[] = {QStringLiteral("Transcoded \u00b7 MP3 ~128 kbps"),
                                 QStringLiteral("Clean")};
     for (int row = 0; row < 2; ++row) {
-        const QTableWidgetItem* cell = window.ListView1->item(row, TResultList::colAssessment);
+        const QTableWidgetItem* cell = window.ListView1->item(row, ResultList::colAssessment);
         ASSERT_NE(cell, nullptr);
         EXPECT_EQ(cell->text(), expected[row]) << direct[row].Source.Explanation.toStdString();
         EXPECT_EQ(cell->toolTip(), direct[row].Source.Explanation);

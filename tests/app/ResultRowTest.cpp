@@ -8,7 +8,7 @@ TEST(ResultRow, OkResultGivesPlainNumbersAndTheAcceptPicture) {
     result.SampleRate = 44100;
     result.CutoffHz = 19000.0f;
     result.Verdict = qvOk;
-    const TResultRowTexts texts = RowTextsFor(result);
+    const ResultRowTexts texts = RowTextsFor(result);
     EXPECT_EQ(texts.SubItems[0], u"320");
     EXPECT_EQ(texts.SubItems[1], u"44100");
     EXPECT_EQ(texts.SubItems[2], u"19000");
@@ -34,7 +34,7 @@ TEST(ResultRow, EachVerdictHasItsWordAndPicture) {
         TAudioQualityResult result;
         result.Verdict = c.verdict;
         result.Reason = QStringLiteral("why");
-        const TResultRowTexts texts = RowTextsFor(result);
+        const ResultRowTexts texts = RowTextsFor(result);
         EXPECT_EQ(texts.SubItems[3], QStringView(c.word));
         EXPECT_EQ(texts.SubItems[4], u"why");
         EXPECT_EQ(texts.VerdictImageIndex, c.image);
@@ -59,7 +59,7 @@ TEST(ResultRow, TheCutoffColumnIsTheSharedCutoffText) {
 }
 
 TEST(ResultRow, RaisedAnalysisShowsDashesAndNoPicture) {
-    const TResultRowTexts texts = RaisedRowTexts();
+    const ResultRowTexts texts = RaisedRowTexts();
     for (const QString& text : texts.SubItems)
         EXPECT_EQ(text, u"-");
     EXPECT_EQ(texts.VerdictImageIndex, -1);

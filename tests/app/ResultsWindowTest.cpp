@@ -190,7 +190,7 @@ TEST_F(AppFormTest, RowsFromTheStoredResultsKeepTheirAssessment) {
     EXPECT_EQ(analysed->load(), 1);
     ASSERT_EQ(window.ListView1->rowCount(), 2);
     for (int row = 0; row < 2; ++row) {
-        const QTableWidgetItem* cell = window.ListView1->item(row, TResultList::colAssessment);
+        const QTableWidgetItem* cell = window.ListView1->item(row, ResultList::colAssessment);
         ASSERT_NE(cell, nullptr);
         EXPECT_EQ(cell->text(), QStringLiteral("Transcoded \u00b7 AAC ~160 kbps")) << row;
         EXPECT_EQ(cell->toolTip(), u"A wall where AAC puts it.") << row;

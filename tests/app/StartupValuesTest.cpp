@@ -39,19 +39,19 @@ TEST(OnlineHelp, PageNamedAfterTheProduct) {
 }
 
 TEST(AppValues, TitleAndVersionFromTheIdentity) {
-    SetAppValues(TAppIdentity{QStringLiteral("QUIBLEX"), QStringLiteral("Korvane"), 1, 0});
+    SetAppValues(AppIdentity{QStringLiteral("QUIBLEX"), QStringLiteral("Korvane"), 1, 0});
     EXPECT_EQ(AppCompanyName, u"QUIBLEX");
     EXPECT_EQ(AppProductName, u"Korvane");
     EXPECT_EQ(AppTitle, u"QUIBLEX - Korvane");
     EXPECT_EQ(AppVersion, u"1.0");
-    SetAppValues(TAppIdentity{QStringLiteral("A"), QStringLiteral("B"), 65535, 65535});
+    SetAppValues(AppIdentity{QStringLiteral("A"), QStringLiteral("B"), 65535, 65535});
     EXPECT_EQ(AppVersion, u"65535.65535");
     EXPECT_EQ(AppTitle, u"A - B");
 }
 
 TEST(AppValues, WithoutAVersionBlockTheBuildNamesAndVersion65535) {
     QTemporaryDir dir;
-    const TAppIdentity identity = ReadAppIdentity(dir.filePath(QStringLiteral("missing")));
+    const AppIdentity identity = ReadAppIdentity(dir.filePath(QStringLiteral("missing")));
     EXPECT_EQ(identity.CompanyName, u"QUIBLEX");
     EXPECT_EQ(identity.ProductName, u"Korvane");
     EXPECT_EQ(identity.Major, 65535);

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QString name = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
-    TAppForm form(TAppFormEnvironment::Standard());
+    TAppForm form(AppFormEnvironment::Standard());
     form.setGeometry(10, 10, 960, 640); // a little roomier than the default, so paths read
     form.show();
     QObject::connect(&form, &TAppForm::loadFinished, &form, [&] {
