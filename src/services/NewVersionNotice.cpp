@@ -177,7 +177,7 @@ void TNewVer::FormCreate() {
                              ? QGuiApplication::primaryScreen()->geometry()
                              : QRect(0, 0, 1024, 768);
     m_resting = QRect(screen.x() + screen.width() - kClientWidth - kEdgeGap, screen.y() + kEdgeGap,
-                     kClientWidth, kClientHeight);
+                      kClientWidth, kClientHeight);
     setGeometry(m_resting);
     Label1->setText(Translate(QStringLiteral("UPDATE AVAILABLE")));
     Label2->setText(Translate(QStringLiteral("Click to download")) + QLatin1Char(' ') +

@@ -13,7 +13,7 @@ QIcon FlagIcon(const QString& languageName) {
 }
 
 void FlagItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) const {
+                             const QModelIndex& index) const {
     const QString name = index.data(Qt::DisplayRole).toString();
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette& palette = option.palette;
@@ -29,7 +29,7 @@ void FlagItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 }
 
 QSize FlagItemDelegate::sizeHint(const QStyleOptionViewItem& option,
-                                  const QModelIndex& index) const {
+                                 const QModelIndex& index) const {
     const QSize natural = QStyledItemDelegate::sizeHint(option, index);
     return QSize(natural.width() + kImageSize, kItemHeight);
 }
