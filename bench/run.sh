@@ -70,6 +70,36 @@ korvane-cli check on ${#files[@]} files, 60 minutes of audio (MP3 256k, AAC 192k
 | growth with length (KB)                   | $growth           | <= 2048     |
 TABLE
 
+# One ten-minute file per common codec beside the ffmpeg tool decoding it
+# alone: the whole analysis (second opinion included) against a bare decode.
+# CPU times are user+sys, the least of $TEN_ROUNDS alternating runs, so that
+# other load on the machine weighs on both sides alike.
+make_file "ten-minutes.mp3" 600 50 -c:a libmp3lame -b:a 320k
+make_file "ten-minutes.m4a" 600 51 -c:a aac -b:a 256k
+make_file "ten-minutes.flac" 600 52 -c:a flac
+cpu_of() { # command... -> user+sys seconds
+  local log
+  log=$(mktemp)
+  $TIME -o "$log" -f '%U %S' "$@" >/dev/null 2>&1 || true
+  awk 'END { printf "%.2f\n", $1 + $2 }' "$log"
+  rm -f "$log"
+}
+least() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+echo
+echo "korvane-cli check --jobs 1 --no-cache vs ffmpeg -threads 1 -i F -f null -, ten-minute files"
+echo "| file              | korvane CPU s | ffmpeg CPU s | ratio | goal    |"
+echo "|-------------------|---------------|--------------|-------|---------|"
+for name in ten-minutes.mp3 ten-minutes.m4a ten-minutes.flac; do
+  f="$corpus/$name"
+  kv="" ffc=""
+  for _ in $(seq "${TEN_ROUNDS:-3}"); do
+    ffc=$(least "$(cpu_of ffmpeg -nostdin -threads 1 -i "$f" -f null -)" "$ffc")
+    kv=$(least "$(cpu_of "$cli" check --jobs 1 --no-cache "$f")" "$kv")
+  done
+  ratio=$(awk -v a="$kv" -v b="$ffc" 'BEGIN { printf "%.2f", a / b }')
+  printf '| %-17s | %-13s | %-12s | %-5s | <= 0.95 |\n' "$name" "$kv" "$ffc" "$ratio"
+done
+
 if [ -f "$here/spectrogram.sh" ]; then
   bash "$here/spectrogram.sh" "$build"
 fi

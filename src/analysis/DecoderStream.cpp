@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +20,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -64,11 +66,9 @@ std::optional<std::int64_t> TagBitsPerSecond(const char* text) {
     return value;
 }
 
-void SilenceNonSound(float* samples, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (!(std::fabs(samples[i]) <= kMaxSampleLevel)) // also catches not-a-number
-            samples[i] = 0.0f;
-    }
+// Written as a select so that the loops calling it vectorise.
+float Sound(float sample) {
+    return std::fabs(sample) <= kMaxSampleLevel ? sample : 0.0f; // also catches not-a-number
 }
 
 // Nested opens (playlists, concat lists, image sequences) could reach other
@@ -338,6 +338,98 @@ std::optional<double> DecoderStream::scanAudioBitrate() const {
     return std::nullopt;
 }
 
+namespace {
+
+// The sample formats decoders hand out, read as libswresample would convert
+// them to float, so that the mean of the channels comes out the same to the
+// last bit whichever way a file is decoded.
+struct U8ToFloat {
+    float operator()(std::uint8_t v) const { return float(int(v) - 0x80) * (1.0f / (1 << 7)); }
+};
+struct S16ToFloat {
+    float operator()(std::int16_t v) const { return float(v) * (1.0f / (1 << 15)); }
+};
+struct S32ToFloat {
+    float operator()(std::int32_t v) const { return float(v) * (1.0f / (1U << 31)); }
+};
+struct FloatToFloat {
+    float operator()(float v) const { return v; }
+};
+struct DoubleToFloat {
+    float operator()(double v) const { return float(v); }
+};
+
+// Averages `channels` channels of `count` samples into `out` in one sweep per
+// channel: channel `c`'s samples lie at planes[c][i * stride]. Channels are
+// summed in their order and then scaled, the arithmetic of every path here;
+// samples that are no sound become silence on the way.
+template <typename Sample, typename Convert>
+void MeanOfChannels(const std::uint8_t* const* planes, int channels, int stride, int count,
+                    float* out) {
+    const Convert convert;
+    const auto* first = reinterpret_cast<const Sample*>(planes[0]);
+    // Stereo, the common case, in one sweep; a stride the compiler knows lets
+    // it vectorise the interleaved layout too.
+    if (channels == 2) {
+        const auto* second = reinterpret_cast<const Sample*>(planes[1]);
+        if (stride == 1) {
+            for (int i = 0; i < count; ++i)
+                out[i] = Sound((convert(first[i]) + convert(second[i])) * 0.5f);
+        } else {
+            for (int i = 0; i < count; ++i)
+                out[i] = Sound((convert(first[2 * i]) + convert(first[2 * i + 1])) * 0.5f);
+        }
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        out[i] = convert(first[i * stride]);
+    for (int c = 1; c < channels; ++c) {
+        const auto* in = reinterpret_cast<const Sample*>(planes[c]);
+        for (int i = 0; i < count; ++i)
+            out[i] += convert(in[i * stride]);
+    }
+    // One channel is taken as it is; multiplying by 1 would change nothing.
+    const float share = 1.0f / float(channels);
+    for (int i = 0; i < count; ++i)
+        out[i] = Sound(out[i] * share);
+}
+
+// The mean of `frame`'s channels into `out` for the formats read directly;
+// false for any other format.
+bool MeanOfFrame(const AVFrame& frame, int channels, float* out) {
+    const int count = frame.nb_samples;
+    const auto format = AVSampleFormat(frame.format);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    // An interleaved frame is read as channels planes, each one sample apart.
+    std::array<const std::uint8_t*, KORVANE_MAX_CHANNELS> planes{};
+    const int bytes = av_get_bytes_per_sample(format);
+    for (int c = 0; c < channels; ++c)
+        planes[std::size_t(c)] =
+            planar ? frame.extended_data[c] : frame.extended_data[0] + std::ptrdiff_t(c) * bytes;
+    const int stride = planar ? 1 : channels;
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_FLT:
+        MeanOfChannels<float, FloatToFloat>(planes.data(), channels, stride, count, out);
+        return true;
+    case AV_SAMPLE_FMT_S16:
+        MeanOfChannels<std::int16_t, S16ToFloat>(planes.data(), channels, stride, count, out);
+        return true;
+    case AV_SAMPLE_FMT_S32:
+        MeanOfChannels<std::int32_t, S32ToFloat>(planes.data(), channels, stride, count, out);
+        return true;
+    case AV_SAMPLE_FMT_DBL:
+        MeanOfChannels<double, DoubleToFloat>(planes.data(), channels, stride, count, out);
+        return true;
+    case AV_SAMPLE_FMT_U8:
+        MeanOfChannels<std::uint8_t, U8ToFloat>(planes.data(), channels, stride, count, out);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool DecoderStream::appendFrame(const AVFrame* frame) {
     const int count = frame->nb_samples;
     const int channels = frame->ch_layout.nb_channels;
@@ -347,79 +439,47 @@ bool DecoderStream::appendFrame(const AVFrame* frame) {
     const std::size_t start = m_pending.size();
     m_pending.resize(start + std::size_t(count));
     float* out = m_pending.data() + start;
-    const float share = 1.0f / float(channels);
-
-    if (frame->format == AV_SAMPLE_FMT_FLT) {
-        const auto* in = reinterpret_cast<const float*>(frame->extended_data[0]);
-        for (int i = 0; i < count; ++i) {
-            float sum = 0.0f;
-            for (int c = 0; c < channels; ++c)
-                sum += in[i * channels + c];
-            out[i] = sum * share;
-        }
-        SilenceNonSound(out, count);
+    if (MeanOfFrame(*frame, channels, out))
         return true;
-    }
 
-    const float* const* planes = nullptr;
-    std::vector<const float*> planePointers(static_cast<std::size_t>(channels), nullptr);
-    if (frame->format == AV_SAMPLE_FMT_FLTP) {
-        planes = reinterpret_cast<const float* const*>(frame->extended_data);
-    } else {
-        // Any other sample format goes through libswresample to planar float.
-        if (!m_swr || m_swrFormat != frame->format || m_swrChannels != channels) {
-            m_swr.reset();
-            AVChannelLayout layout{};
-            if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
-                return false;
-            SwrContext* made = nullptr;
-            const int rc = swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLTP,
-                                               frame->sample_rate > 0 ? frame->sample_rate : 44100,
-                                               &layout, AVSampleFormat(frame->format),
-                                               frame->sample_rate > 0 ? frame->sample_rate : 44100,
-                                               0, nullptr);
-            av_channel_layout_uninit(&layout);
-            m_swr.reset(made);
-            if (rc < 0 || swr_init(m_swr.get()) < 0) {
-                m_swr.reset();
-                m_pending.resize(start);
-                return false;
-            }
-            m_swrFormat = frame->format;
-            m_swrChannels = channels;
-        }
-        m_planes.resize(std::size_t(count) * std::size_t(channels));
-        std::vector<std::uint8_t*> outPlanes(static_cast<std::size_t>(channels));
-        for (int c = 0; c < channels; ++c)
-            outPlanes[std::size_t(c)] =
-                reinterpret_cast<std::uint8_t*>(m_planes.data() + std::size_t(c) * count);
-        const int converted =
-            swr_convert(m_swr.get(), outPlanes.data(), count,
-                        const_cast<const std::uint8_t**>(frame->extended_data), count);
-        if (converted <= 0) {
+    // Any other sample format (64-bit integers) goes through libswresample to
+    // planar float first.
+    if (!m_swr || m_swrFormat != frame->format || m_swrChannels != channels) {
+        m_swr.reset();
+        AVChannelLayout layout{};
+        if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0) {
             m_pending.resize(start);
             return false;
         }
-        for (int c = 0; c < channels; ++c)
-            planePointers[std::size_t(c)] = m_planes.data() + std::size_t(c) * count;
-        planes = planePointers.data();
-        if (converted < count)
-            m_pending.resize(start + std::size_t(converted));
+        SwrContext* made = nullptr;
+        const int rate = frame->sample_rate > 0 ? frame->sample_rate : 44100;
+        const int rc = swr_alloc_set_opts2(&made, &layout, AV_SAMPLE_FMT_FLTP, rate, &layout,
+                                           AVSampleFormat(frame->format), rate, 0, nullptr);
+        av_channel_layout_uninit(&layout);
+        m_swr.reset(made);
+        if (rc < 0 || swr_init(m_swr.get()) < 0) {
+            m_swr.reset();
+            m_pending.resize(start);
+            return false;
+        }
+        m_swrFormat = frame->format;
+        m_swrChannels = channels;
     }
-
-    const int produced = int(m_pending.size() - start);
-    std::copy(planes[0], planes[0] + produced, out);
-    for (int c = 1; c < channels; ++c) {
-        const float* in = planes[c];
-        for (int i = 0; i < produced; ++i)
-            out[i] += in[i];
+    m_planes.resize(std::size_t(count) * std::size_t(channels));
+    std::array<std::uint8_t*, KORVANE_MAX_CHANNELS> outPlanes{};
+    for (int c = 0; c < channels; ++c)
+        outPlanes[std::size_t(c)] =
+            reinterpret_cast<std::uint8_t*>(m_planes.data() + std::size_t(c) * count);
+    const int converted =
+        swr_convert(m_swr.get(), outPlanes.data(), count,
+                    const_cast<const std::uint8_t**>(frame->extended_data), count);
+    if (converted <= 0) {
+        m_pending.resize(start);
+        return false;
     }
-    if (channels > 1) {
-        for (int i = 0; i < produced; ++i)
-            out[i] *= share;
-    }
-    SilenceNonSound(out, produced);
-    return produced > 0;
+    m_pending.resize(start + std::size_t(converted));
+    MeanOfChannels<float, FloatToFloat>(outPlanes.data(), channels, 1, converted, out);
+    return true;
 }
 
 void DecoderStream::stopOn(std::stop_token stop) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <utility>
 #include <vector>
 
 class DecoderInput;
@@ -82,7 +83,14 @@ private:
     bool m_bitrateWorkedOut = false;
     std::optional<double> m_bitrateKbps; // empty when the file does not tell
 
-    std::vector<float> m_pending; // mono samples not yet handed out
+    // Grows without zeroing: every sample is written before it is read.
+    template <typename T> struct UninitialisedAllocator : std::allocator<T> {
+        template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <typename U, typename... Args> void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    std::vector<float, UninitialisedAllocator<float>> m_pending; // mono samples not yet handed out
     std::size_t m_pendingStart = 0;
     std::vector<float> m_planes; // scratch for sample-format conversion
     Fft2048 m_fft;

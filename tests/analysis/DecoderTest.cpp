@@ -248,3 +248,64 @@ TEST_F(DecoderTest, OpensFromMemory) {
     EXPECT_TRUE(BASS_StreamFree(h));
     EXPECT_FALSE(BASS_StreamFree(h)) << "a handle is freed once";
 }
+
+// Every sample format a decoder may hand out, interleaved or planar, reads
+// as the same sound: a signal on 8-bit steps is exact in all of them, so each
+// copy must give the 8-bit original's FFT frames to the last bit, whatever its
+// channel layout.
+TEST_F(DecoderTest, SampleFormatsDecodeToTheSameSpectrum) {
+    struct Target {
+        const char* name;
+        QStringList options;
+    };
+    const Target targets[] = {
+        {"s16.wav", {"-c:a", "pcm_s16le"}},
+        {"s24.wav", {"-c:a", "pcm_s24le"}},
+        {"s32.wav", {"-c:a", "pcm_s32le"}},
+        {"f32.wav", {"-c:a", "pcm_f32le"}},
+        {"f64.wav", {"-c:a", "pcm_f64le"}},
+        {"s16.flac", {"-c:a", "flac", "-sample_fmt", "s16"}},
+        {"s32.flac", {"-c:a", "flac", "-sample_fmt", "s32"}},
+        {"s16p.m4a", {"-c:a", "alac", "-sample_fmt", "s16p"}},
+        {"s32p.m4a", {"-c:a", "alac", "-sample_fmt", "s32p"}},
+    };
+    for (const char* layout : {"mono", "stereo", "5.1"}) {
+        const QString origin = path(QStringLiteral("u8-%1.wav").arg(QLatin1String(layout)));
+        // Different sound in every channel: pink noise under a tone, per channel.
+        Generate(origin,
+                 QStringLiteral("anoisesrc=d=0.5:c=pink:r=44100:a=0.4:seed=3,"
+                                "aformat=channel_layouts=%1,"
+                                "aeval=val(ch)*(0.5+0.1*ch)+0.2*sin(2*PI*(700+300*ch)*t):c=same,"
+                                "aformat=sample_fmts=u8")
+                     .arg(QLatin1String(layout)),
+                 {QStringLiteral("-c:a"), QStringLiteral("pcm_u8")});
+        std::vector<std::array<float, 1024>> expected;
+        {
+            Stream s(origin);
+            ASSERT_NE(s.handle, 0u) << layout << " error " << s.error;
+            DWORD r = 0;
+            for (auto frame = NextFrame(s.handle, &r); r != BASS_DATA_ERROR;
+                 frame = NextFrame(s.handle, &r))
+                expected.push_back(frame);
+        }
+        ASSERT_EQ(expected.size(), 11u) << layout << ": 22050 samples make 10 frames and a part";
+        EXPECT_GT(expected[3][32], 0.01f) << layout << ": the tone is there";
+        for (const Target& t : targets) {
+            const QString file =
+                path(QStringLiteral("%1-%2").arg(QLatin1String(layout), QLatin1String(t.name)));
+            ASSERT_TRUE(RunFfmpeg(QStringList{QStringLiteral("-i"), origin} << t.options << file))
+                << t.name;
+            Stream s(file);
+            ASSERT_NE(s.handle, 0u) << layout << ' ' << t.name << " error " << s.error;
+            for (std::size_t f = 0; f < expected.size(); ++f) {
+                DWORD r = 0;
+                const auto frame = NextFrame(s.handle, &r);
+                ASSERT_NE(r, BASS_DATA_ERROR) << layout << ' ' << t.name << " frame " << f;
+                for (int b = 0; b < 1024; ++b)
+                    ASSERT_EQ(frame[std::size_t(b)], expected[f][std::size_t(b)])
+                        << layout << ' ' << t.name << " frame " << f << " bin " << b;
+            }
+            EXPECT_EQ(CountFrames(s.handle), 0) << layout << ' ' << t.name;
+        }
+    }
+}
