@@ -37,12 +37,27 @@ for i in 1 2 3; do
 done
 
 cores=$(nproc)
-"$bench" "$folder" 1 >/dev/null # warm the file cache
+# The window keeps results between runs: every load here starts from an empty
+# results cache of its own, or it would time stored results, not analysis.
+caches=$(mktemp -d)
+trap 'rm -rf "$caches"' EXIT
+fresh() { # runs the bench on an empty results cache
+  local cache
+  cache=$(mktemp -d -p "$caches")
+  XDG_CACHE_HOME=$cache "$bench" "$@"
+}
+fresh "$folder" 1 >/dev/null # warm the file cache
 # Fields: threads rows seconds longest-stall-ms stop-ms rows-after-stop
-read -r _ rows1 one stall1 _ _ < <("$bench" "$folder" 1)
-read -r threads rowsn all stalln _ _ < <("$bench" "$folder" 0)
-read -r _ _ rows_only stall_rows _ _ < <("$bench" "$folder" rows)
-read -r _ _ _ stall_big stop_ms after_stop < <("$bench" "$big" 0 3)
+read -r _ rows1 one stall1 _ _ < <(fresh "$folder" 1)
+read -r threads rowsn all stalln _ _ < <(fresh "$folder" 0)
+read -r _ _ rows_only stall_rows _ _ < <(fresh "$folder" rows)
+read -r _ _ _ stall_big stop_ms after_stop < <(fresh "$big" 0 3)
+# A second load of the unchanged folder takes the stored results.
+kept="$caches/kept"
+mkdir -p "$kept"
+read -r _ _ first_kept _ _ _ < <(XDG_CACHE_HOME=$kept "$bench" "$folder" 0)
+read -r _ _ second_kept stall_kept _ _ < <(XDG_CACHE_HOME=$kept "$bench" "$folder" 0)
+rescan=$(awk -v a="$first_kept" -v b="$second_kept" 'BEGIN { printf "%.1f", b / a * 100 }')
 speedup=$(awk -v a="$one" -v b="$all" 'BEGIN { printf "%.2f", a / b }')
 
 cat <<TABLE
@@ -57,6 +72,9 @@ Main window, Add Folder of $rows1 files (66 minutes of MP3, AAC, Vorbis, FLAC)
 | longest GUI stall ms, 1 thread            | $stall1           | <= 50       |
 | longest GUI stall ms, all cores           | $stalln           | <= 50       |
 | longest GUI stall ms, window alone        | $stall_rows       | <= 50       |
+| wall s, the same folder again (stored)    | $second_kept      |             |
+| second load / first load                  | ${rescan} %        | <= 5 %      |
+| longest GUI stall ms, second load         | $stall_kept       | <= 50       |
 
 Stop after 3 s of loading three 2 GB WAVs on all cores
 | measure                                   | figure            | goal        |

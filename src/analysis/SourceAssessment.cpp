@@ -76,6 +76,16 @@ constexpr double kLossyTargetDropDb = 20.0;
 constexpr double kForeignMarginHz = 300.0;
 // A wall steeper than this (dB per kHz) is a filter's, not a recording's.
 constexpr double kSteepSlope = 60.0;
+// A lossy file re-codes whatever its input held up to its own low-pass, a
+// recording's noise floor included. A brick wall well under that low-pass,
+// where another encoder puts its own, with nothing but the quantisation
+// floor above, was in the input already: the input was a lossy decode.
+// Stationary material shows no flicker, so the wall's shape has to carry
+// this alone, and only in a lossy file: a lossless one may hold a master's
+// own digital low-pass, which looks the same in the averaged spectrum.
+constexpr double kForeignWallMarginHz = 1000.0;
+constexpr double kForeignWallSlope = 100.0;
+constexpr double kForeignWallDropDb = 40.0;
 // Upsampled: a resampler passes the band up to 90-97 % of the lower Nyquist
 // frequency (within this much of the level below) ...
 constexpr double kUpsampledEdgeDb = 20.0;
@@ -379,8 +389,14 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
     const bool wallOfACodec = wall.EndHz >= kLowestCodecWallHz &&
                               (!IsLossy(codec) || (wall.SlopeDbPerKHz >= kLossyTargetSlope &&
                                                    wall.DropDb >= kLossyTargetDropDb));
+    const QString namedWall = LossySourceForWall(wall.EndHz, quality.SampleRate);
+    const bool foreignBrickWall =
+        IsLossy(codec) && !namedWall.isEmpty() && wall.EndHz < ownEnd - kForeignWallMarginHz &&
+        wall.SlopeDbPerKHz >= kForeignWallSlope && wall.DropDb >= kForeignWallDropDb &&
+        wall.AboveDb <= kSilentAboveDb;
     const bool lossyTrace = holes || innerCut || brickWall || celtEnd;
-    const bool transcoded = silentAbove && foreign && wallOfACodec && lossyTrace;
+    const bool transcoded =
+        silentAbove && foreign && wallOfACodec && (lossyTrace || foreignBrickWall);
 
     // A resampler's wall may be as steep as a codec's, but cuts no band away
     // inside what it passes and switches none on and off.
@@ -392,14 +408,14 @@ SourceAssessment AssessSource(const TAudioQualityResult& quality, const Spectrum
 
     if (transcoded && (bandsDropped || !upsampled)) {
         out.Kind = Assessment::Transcoded;
-        out.Source =
-            celtEnd ? QStringLiteral("Opus") : LossySourceForWall(wall.EndHz, quality.SampleRate);
+        out.Source = celtEnd ? QStringLiteral("Opus") : namedWall;
         const QString from = out.Source.isEmpty() ? QStringLiteral("a lossy encoding") : out.Source;
         const QString trace =
             holes       ? QStringLiteral("bands switching on and off below it")
             : innerCut  ? QStringLiteral("frames cut off well inside the band below it")
             : brickWall ? QStringLiteral("frames that stop dead at it")
-                        : QStringLiteral("frames that end exactly at a codec's 20 kHz band edge");
+            : celtEnd   ? QStringLiteral("frames that end exactly at a codec's 20 kHz band edge")
+                        : QStringLiteral("a brick-wall fall where that codec cuts");
         out.Explanation = QStringLiteral("A wall at %1 kHz with %2 and silence above lies under "
                                          "what this %3 file keeps: it was made from %4.")
                               .arg(Khz(wall.EndHz), trace, codecName, from);
