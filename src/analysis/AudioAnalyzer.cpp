@@ -1,11 +1,11 @@
 #include "analysis/AudioAnalyzer.h"
 
 #include "analysis/BASS.h"
+#include "analysis/CutoffText.h"
 #include "analysis/FileStream.h"
 #include "analysis/StreamGuard.h"
 
 #include <QFileInfo>
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -34,9 +34,7 @@ std::int32_t KbpsFrom(double value) {
 }
 
 QString FormatOneDecimal(double value) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', 1);
+    return LocaleDecimalText(value, 1);
 }
 
 } // namespace

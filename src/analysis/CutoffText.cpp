@@ -1,5 +1,6 @@
 #include "analysis/CutoffText.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
@@ -16,4 +17,12 @@ QString CutoffText(float cutoffHz) {
     // A float's range exceeds 64 bits; no real cutoff comes near either end.
     constexpr double kLimit = 9.0e18;
     return QString::number(qint64(std::clamp(rounded, -kLimit, kLimit)));
+}
+
+QString LocaleDecimalText(double value, int decimals) {
+    QString text = QString::number(value, 'f', decimals);
+    const QString point = QLocale().decimalPoint();
+    if (point != QStringLiteral("."))
+        text.replace(QLatin1Char('.'), point);
+    return text;
 }

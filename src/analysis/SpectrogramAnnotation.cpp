@@ -1,10 +1,10 @@
 #include "analysis/SpectrogramAnnotation.h"
 
+#include "analysis/CutoffText.h"
 #include "analysis/SpectrogramLevels.h"
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -23,17 +23,13 @@ const QColor kLabelBox(8, 8, 12, 210);
 const QString kDot = QStringLiteral(" \u00B7 ");
 
 QString OneDecimal(double value) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', 1);
+    return LocaleDecimalText(value, 1);
 }
 
 QString KilohertzLabel(double khz) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     // Whole numbers stay whole; the half steps of a narrow band keep one decimal.
-    return std::abs(khz - std::round(khz)) < 1e-9 ? locale.toString(qlonglong(std::llround(khz)))
-                                                  : locale.toString(khz, 'f', 1);
+    return std::abs(khz - std::round(khz)) < 1e-9 ? QString::number(qlonglong(std::llround(khz)))
+                                                  : LocaleDecimalText(khz, 1);
 }
 
 // Text grows a little with the picture, so a full-resolution picture stays readable.

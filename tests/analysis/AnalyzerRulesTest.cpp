@@ -159,6 +159,34 @@ TEST(AnalyzeAudioQuality, ReasonUsesTheUsersDecimalSeparator) {
         << r.Reason.toStdString();
 }
 
+// The figures in the reason take the user's decimal separator but stay in the
+// digits 0-9 whatever digits the locale writes numbers in.
+TEST(AnalyzeAudioQuality, ReasonFiguresUseTheLocaleSeparatorAndAsciiDigits) {
+    const QLocale locales[] = {
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        QLocale(QLocale::German, QLocale::Germany),
+        QLocale(QLocale::French, QLocale::France),
+        QLocale(QLocale::Arabic, QLocale::Egypt),
+        QLocale(QLocale::Persian, QLocale::Iran),
+        QLocale(QLocale::Bangla, QLocale::Bangladesh),
+    };
+    ScopedScriptedFile file(kFile, SourceWith(WorkedExampleProfile(-115.0), 320.0));
+    for (const QLocale& locale : locales) {
+        QLocale::setDefault(locale);
+        const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
+        QLocale::setDefault(QLocale::c());
+        const QString point = locale.decimalPoint();
+        const QString expected = QStringLiteral("Cutoff 16") + point +
+                                 QStringLiteral("0 kHz is below the ~19") + point +
+                                 QStringLiteral("0 kHz");
+        EXPECT_TRUE(r.Reason.startsWith(expected))
+            << locale.name().toStdString() << ": " << r.Reason.toStdString();
+        for (const QChar c : r.Reason)
+            EXPECT_TRUE(!c.isDigit() || (c >= u'0' && c <= u'9'))
+                << locale.name().toStdString() << ": " << r.Reason.toStdString();
+    }
+}
+
 // Grades of a cutoff below the expectation: a linear ramp from -45 dB down to
 // the floor puts the cutoff where the ramp meets floor + 12 dB; the ramp's
 // length decides whether the drop counts as sharp.
