@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -80,7 +79,7 @@ TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
         m_options.ExecutableFolder = QCoreApplication::applicationDirPath();
     }
     if (!m_options.OpenUrl) {
-        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+        m_options.OpenUrl = ::OpenUrl;
     }
     if (!m_options.ShowMessage) {
         m_options.ShowMessage = ShowMessageDlg;

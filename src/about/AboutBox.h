@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/UrlOpener.h"
 #include "translation/MessageDlg.h"
 
 #include <QDialog>
@@ -30,7 +31,7 @@ struct AboutBoxOptions {
     // Where license.txt lies; empty: the executable's folder.
     QString ExecutableFolder;
     // Empty: the desktop opens the address (web page or local file).
-    std::function<void(const QUrl&)> OpenUrl;
+    UrlOpenerFunction OpenUrl;
     // Empty: real message boxes.
     MessageDlgFunction ShowMessage;
     // A monotonic clock in milliseconds; empty: the system's.

@@ -15,12 +15,10 @@
 
 namespace {
 
-// The windows open pages and files through the main window's opener.
-std::function<void(const QUrl&)> Opener(const UrlOpenerFunction& open) {
-    return [open](const QUrl& url) {
-        if (open)
-            open(url);
-    };
+// The windows open pages and files through the main window's opener; without
+// one they open nothing rather than fall back to the desktop's.
+UrlOpenerFunction Opener(const UrlOpenerFunction& open) {
+    return open ? open : [](const QUrl&) { return false; };
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -76,7 +75,7 @@ TNewVer::TNewVer(NewVerOptions options, QWidget* owner)
         m_options.HomePage = QStringLiteral("http://") + m_options.VendorHost;
     }
     if (!m_options.OpenUrl) {
-        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+        m_options.OpenUrl = ::OpenUrl;
     }
 
     auto* outer = new QHBoxLayout(this);

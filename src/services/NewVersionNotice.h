@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UrlOpener.h"
+
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -15,9 +17,6 @@ class QMouseEvent;
 class QPropertyAnimation;
 class QPushButton;
 class QTimer;
-
-// Hands an address to the desktop (the user's browser).
-using UrlOpener = std::function<void(const QUrl&)>;
 
 // Ticks of the notice's close timer left before it closes itself; counted
 // down across the whole run, never reset.
@@ -37,7 +36,7 @@ struct NewVerOptions {
     // page stands in for an untrusted address; empty means VendorHost().
     QString VendorHost;
     // Empty means the desktop's default handler.
-    UrlOpener OpenUrl;
+    UrlOpenerFunction OpenUrl;
 };
 
 // The small borderless notice in the top-right corner that announces a new

@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -65,7 +64,7 @@ TTranslateForm::TTranslateForm(TranslateFormOptions options, QWidget* parent)
         m_options.ShowMessage = ShowMessageDlg;
     }
     if (!m_options.OpenUrl) {
-        m_options.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+        m_options.OpenUrl = ::OpenUrl;
     }
     if (m_options.VendorHost.isEmpty()) {
         m_options.VendorHost = VendorHost();

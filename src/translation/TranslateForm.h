@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/UrlOpener.h"
 #include "translation/MessageDlg.h"
 
 #include <QDialog>
@@ -26,9 +27,9 @@ struct TranslateFormOptions {
     // Runs the script detached and ends the application. Empty: /bin/sh runs
     // it in `workingFolder` and the application is asked to quit.
     std::function<void(const QString& scriptPath, const QString& workingFolder)> Restart;
-    MessageDlgFunction ShowMessage;           // empty: real message boxes
-    std::function<void(const QUrl&)> OpenUrl; // empty: the desktop's browser
-    QString VendorHost;                       // empty: VendorHost()
+    MessageDlgFunction ShowMessage; // empty: real message boxes
+    UrlOpenerFunction OpenUrl;      // empty: the desktop's browser
+    QString VendorHost;             // empty: VendorHost()
 };
 
 // The language selection dialog: lists the language files found at start-up

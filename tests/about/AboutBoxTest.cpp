@@ -38,7 +38,10 @@ protected:
         options.AppVersion = QStringLiteral("1.0");
         options.VendorHost = QStringLiteral("vendor.example.org");
         options.ExecutableFolder = executableFolder;
-        options.OpenUrl = [this](const QUrl& url) { opened.append(url); };
+        options.OpenUrl = [this](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
         options.ShowMessage = [this](QWidget*, const MessageRequest& request) {
             messages.append(request);
             return QMessageBox::Ok;

@@ -31,7 +31,10 @@ struct Notice {
         options.DownloadUrlFromHttps = fromHttps;
         options.HomePage = QStringLiteral("http://vendor.example.org");
         options.VendorHost = QStringLiteral("vendor.example.org");
-        options.OpenUrl = [this](const QUrl& url) { opened.append(url); };
+        options.OpenUrl = [this](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
         window = std::make_unique<TNewVer>(options);
         // The test is the clock.
         window->TimerStart->stop();

@@ -57,7 +57,10 @@ protected:
             messages.append(request);
             return answer;
         };
-        options.OpenUrl = [this](const QUrl& url) { opened.append(url); };
+        options.OpenUrl = [this](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
         options.VendorHost = QStringLiteral("vendor.example.org");
         form = std::make_unique<TTranslateForm>(options);
         form->show();
