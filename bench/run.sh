@@ -40,15 +40,15 @@ measure() {
 }
 
 cores=$(nproc)
-read -r cli1_wall cli1_cpu _ < <(measure "$cli" check --jobs 1 "${files[@]}")
-read -r clin_wall _ _ < <(measure "$cli" check --jobs "$cores" "${files[@]}")
+read -r cli1_wall cli1_cpu _ < <(measure "$cli" check --jobs 1 --no-cache "${files[@]}")
+read -r clin_wall _ _ < <(measure "$cli" check --jobs "$cores" --no-cache "${files[@]}")
 ff_cpu=0
 for f in "${files[@]}"; do
   read -r _ cpu _ < <(measure ffmpeg -nostdin -threads 1 -i "$f" -f null -)
   ff_cpu=$(awk -v a="$ff_cpu" -v b="$cpu" 'BEGIN { printf "%.2f", a + b }')
 done
-read -r _ _ rss1 < <(measure "$cli" check "$corpus/one-minute.mp3")
-read -r _ _ rss60 < <(measure "$cli" check "$corpus/sixty-minutes.mp3")
+read -r _ _ rss1 < <(measure "$cli" check --no-cache "$corpus/one-minute.mp3")
+read -r _ _ rss60 < <(measure "$cli" check --no-cache "$corpus/sixty-minutes.mp3")
 
 ratio=$(awk -v a="$cli1_cpu" -v b="$ff_cpu" 'BEGIN { printf "%.2f", a / b }')
 speedup=$(awk -v a="$cli1_wall" -v b="$clin_wall" 'BEGIN { printf "%.2f", a / b }')
