@@ -219,7 +219,7 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
     }
 }
 
-// The specified entry's contract over a rendering: a picture replaces the
+// What RenderSpectrogram promises its callers: a picture replaces the
 // bitmap, running out of memory is thrown, anything else leaves it alone.
 void Deliver(SpectrogramRender render, QImage& bitmap) {
     if (render.ok())

@@ -90,7 +90,7 @@ TEST(RenderSpectrogramFile, SaysWhyThereIsNoPicture) {
     }
 }
 
-TEST(RenderSpectrogramFile, GivesThePictureOfTheSpecifiedEntryWithItsFacts) {
+TEST(RenderSpectrogramFile, GivesThePictureOfRenderSpectrogramWithItsFacts) {
     QTemporaryDir dir;
     const QString file = WriteWav(dir.filePath(QStringLiteral("tone.wav")),
                                   SineAtBin(100, 48000, 30 * 2048 + 500, 0.5f), 48000);
@@ -134,7 +134,7 @@ TEST(RenderSpectrogramFile, StopIsObeyedBeforeTheNextFrame) {
     }
 }
 
-TEST(RenderSpectrogramFile, RunningOutOfMemoryIsAReasonAndTheSpecifiedEntryThrowsIt) {
+TEST(RenderSpectrogramFile, RunningOutOfMemoryIsAReasonAndRenderSpectrogramThrowsIt) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "an address-space limit starves the sanitizer's shadow memory";
 #elif defined(__has_feature)
