@@ -4,6 +4,7 @@
 //   korvane-folder-load-bench FOLDER THREADS [STOP_AFTER_SECONDS]
 //   (THREADS 0: all cores; "rows": no analysis at all, to see what the window
 //   itself costs per row; STOP_AFTER_SECONDS: press Stop then, and time it)
+#include "StallProbe.h"
 #include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
@@ -15,33 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-namespace {
-
-// The longest the event loop went without serving a 5 ms timer: how long
-// the window could not have answered a click or a key.
-class StallProbe {
-public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start(5);
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -8,6 +8,7 @@
 // Prints one line per file, "seconds width longest_stall_ms", then
 // "close_ms N" (how long closing took, the render under way stopped and its
 // thread joined) and "peak_kb N".
+#include "StallProbe.h"
 #include "analysis/DecoderSetup.h"
 #include "analysis/FileReport.h"
 #include "app/AppForm.h"
@@ -22,29 +23,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// The longest the event loop went without serving a 5 ms timer: how long
-// the window could not have answered a click or a key.
-class StallProbe {
-public:
-    StallProbe() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start(5);
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
 
 // Runs the event loop until `done` holds, looking every 20 ms; false after `seconds`.
 template <typename Condition> bool RunUntil(const Condition& done, double seconds) {

@@ -235,6 +235,7 @@ private:
     void startRender(const QString& path, const PanelLegend& legend);
     void renderFinished(quint64 number, SpectrogramRender render, const QString& raised);
     bool cancelRender(); // whether one was under way
+    void endDrawing();   // the panel, cursor and Save as when nothing is being drawn
     void stopRenders();
     // Clear or Delete took the row being drawn away.
     void dropRenderOf(const QList<int>& removedRows);

@@ -73,10 +73,8 @@ void TAppForm::startRender(const QString& path, const PanelLegend& legend) {
                           try {
                               result = render(path, stop);
                           } catch (const std::bad_alloc&) {
-                              result = {};
                               result.error = SpectrogramError::OutOfMemory;
                           } catch (const std::exception& error) {
-                              result = {};
                               result.error = SpectrogramError::CannotDecode;
                               raised = QString::fromLocal8Bit(error.what());
                           }
@@ -97,11 +95,7 @@ void TAppForm::renderFinished(quint64 number, SpectrogramRender render, const QS
     }
     if (number != m_renderNumber || !m_drawing)
         return; // given up: a newer choice, Clear or Delete came first
-    m_drawing = false;
-    m_drawnRow = nullptr;
-    m_renderCursor.reset();
-    PaintBox1->setDrawing(false);
-    Save1->setEnabled(true);
+    endDrawing();
     if (render.ok()) {
         SpectrogramBMP = std::move(render.picture);
         // The scale and cutoff follow the picture: a failed render keeps both.
@@ -123,12 +117,16 @@ bool TAppForm::cancelRender() {
     if (auto thread = m_renders.find(m_renderNumber); thread != m_renders.end())
         thread->second.request_stop(); // it returns at its next frame or read
     ++m_renderNumber;
+    endDrawing();
+    return true;
+}
+
+void TAppForm::endDrawing() {
     m_drawing = false;
     m_drawnRow = nullptr;
     m_renderCursor.reset();
     PaintBox1->setDrawing(false);
     Save1->setEnabled(true);
-    return true;
 }
 
 void TAppForm::dropRenderOf(const QList<int>& removedRows) {

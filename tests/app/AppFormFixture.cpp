@@ -136,6 +136,16 @@ void AppFormTest::drawChosenRow() {
         << "the render never delivered";
 }
 
+TAppForm& AppFormTest::formShowingFirstPicture(const QStringList& paths) {
+    TAppForm& window = makeForm();
+    window.resize(900, 800);
+    load(paths);
+    window.TimerDrawItem->stop();
+    selectRows({0});
+    drawChosenRow();
+    return window;
+}
+
 bool AppFormTest::load(const QStringList& paths) {
     form->addPaths(paths);
     return waitForLoad();

@@ -57,6 +57,9 @@ protected:
     // One tick of TimerDrawItem by hand, then the event loop runs until the
     // render it started (if any) has delivered.
     void drawChosenRow();
+    // A 900 x 800 window with `paths` loaded, TimerDrawItem stopped (the test
+    // ticks it) and the first row chosen and drawn.
+    TAppForm& formShowingFirstPicture(const QStringList& paths);
 
     // Row texts as one string per row: caption | five sub-items | verdict image.
     QStringList rowsAsText() const;

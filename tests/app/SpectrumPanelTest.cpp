@@ -312,12 +312,7 @@ TEST_F(AppFormTest, ClosingDuringARenderEndsItsThreadPromptly) {
 }
 
 TEST_F(AppFormTest, SavedPngIsWhatThePanelShowsAfterTheSplitterMoved) {
-    TAppForm& window = makeForm();
-    window.resize(900, 800);
-    load(Paths());
-    window.TimerDrawItem->stop();
-    selectRows({0});
-    drawChosenRow();
+    TAppForm& window = formShowingFirstPicture(Paths());
     ASSERT_EQ(window.PaintBox1->height(), 136);
 
     // Drag the splitter up until the panel is 300 pixels high.
@@ -399,12 +394,7 @@ TEST_F(AppFormTest, ScaleAndCutoffIsOffAtFirstAndTheNextWindowRemembersIt) {
 }
 
 TEST_F(AppFormTest, SaveWithScaleAndCutoffShownSavesThemTooAndWithoutThemThePlainPicture) {
-    TAppForm& window = makeForm();
-    window.resize(900, 800);
-    load(Paths());
-    window.TimerDrawItem->stop();
-    selectRows({0});
-    drawChosenRow();
+    TAppForm& window = formShowingFirstPicture(Paths());
     ASSERT_TRUE(window.PaintBox1->isVisible());
 
     auto save = [&](const char* name) {
