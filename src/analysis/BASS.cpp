@@ -24,7 +24,6 @@ struct StreamTable {
     std::mutex mutex;
     std::unordered_map<HSTREAM, std::shared_ptr<ChannelSource>> streams;
     HSTREAM nextHandle = 0x10000;
-    ChannelSourceFactory testFactory;
 };
 
 StreamTable& Table() {
@@ -82,21 +81,13 @@ QString PathFromArgument(const void* file, DWORD flags) {
     return QString::fromUtf8(static_cast<const char*>(file));
 }
 
-// The test factory's source for `path` when it gives one, else the decoder's;
-// either way tied to `stop`.
+// The decoder setup's source for `path` when it gives one, else the
+// decoder's; either way tied to `stop`.
 DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path,
                                                             std::stop_token stop) {
-    ChannelSourceFactory factory;
-    {
-        StreamTable& table = Table();
-        std::lock_guard lock(table.mutex);
-        factory = table.testFactory;
-    }
-    if (factory) {
-        if (std::unique_ptr<ChannelSource> scripted = factory(path)) {
-            scripted->stopOn(std::move(stop));
-            return scripted;
-        }
+    if (std::unique_ptr<ChannelSource> given = DecoderSetup::fileSource(path)) {
+        given->stopOn(std::move(stop));
+        return given;
     }
     return DecoderStream::openFile(path, std::move(stop));
 }
@@ -112,12 +103,6 @@ HSTREAM Register(std::unique_ptr<ChannelSource> source) {
 }
 
 } // namespace
-
-void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
-    StreamTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    table.testFactory = std::move(factory);
-}
 
 // The process-wide part (allocation cap, log level) is DecoderSetup's; this
 // opens the layer for streams, and again after BASS_Free.

@@ -6,6 +6,7 @@
 #include "analysis/DecoderInput.h"
 #include "analysis/DecoderStream.h"
 #include "analysis/FileStream.h"
+#include "support/FileRoute.h"
 #include "support/TestMedia.h"
 
 #include <QTemporaryDir>
@@ -90,17 +91,15 @@ void WaitForReads(const SlowBytes& source, int reads) {
 // Routes one path to a decoder over the slow bytes while it lives.
 class ScopedSlowFile {
 public:
-    ScopedSlowFile(const QString& path, SlowBytes& source) {
-        SetChannelSourceFactoryForTesting(
-            [path, &source](const QString& requested) -> std::unique_ptr<ChannelSource> {
-                if (requested != path)
-                    return nullptr;
-                DecodeResult<std::unique_ptr<DecoderStream>> opened =
-                    DecoderStream::openInput(std::make_unique<SlowInput>(source));
-                return opened ? std::move(*opened) : nullptr;
-            });
-    }
-    ~ScopedSlowFile() { SetChannelSourceFactoryForTesting(nullptr); }
+    ScopedSlowFile(const QString& path, SlowBytes& source)
+        : m_route(path, [&source]() -> std::unique_ptr<ChannelSource> {
+              DecodeResult<std::unique_ptr<DecoderStream>> opened =
+                  DecoderStream::openInput(std::make_unique<SlowInput>(source));
+              return opened ? std::move(*opened) : nullptr;
+          }) {}
+
+private:
+    FileRoute m_route;
 };
 
 } // namespace

@@ -192,20 +192,18 @@ void ExpectSameAnalysis(const TAudioQualityResult& a, const TAudioQualityResult&
 // Counts the streams opened on a path and the frames read from them.
 class CountingRoute {
 public:
-    CountingRoute(const QString& path, const GeneratedSource& prototype) {
-        SetChannelSourceFactoryForTesting(
-            [this, path, prototype](const QString& requested) -> std::unique_ptr<ChannelSource> {
-                if (requested != path)
-                    return nullptr;
-                ++opens;
-                auto source = std::make_unique<GeneratedSource>(prototype);
-                source->reads = &reads;
-                return source;
-            });
-    }
-    ~CountingRoute() { SetChannelSourceFactoryForTesting(nullptr); }
+    CountingRoute(const QString& path, const GeneratedSource& prototype)
+        : m_route(path, [this, prototype] {
+              ++opens;
+              auto source = std::make_unique<GeneratedSource>(prototype);
+              source->reads = &reads;
+              return source;
+          }) {}
     int opens = 0;
     std::int64_t reads = 0;
+
+private:
+    FileRoute m_route;
 };
 
 } // namespace
