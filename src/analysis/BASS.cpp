@@ -59,6 +59,8 @@ int ErrorCode(DecodeError error) {
         return BASS_ERROR_FILEFORM;
     case DecodeError::NoDecoder:
         return BASS_ERROR_CODEC;
+    case DecodeError::LayerClosed:
+        return BASS_ERROR_INIT;
     }
     return BASS_ERROR_UNKNOWN;
 }
@@ -102,6 +104,29 @@ HSTREAM Register(std::unique_ptr<ChannelSource> source) {
     return handle;
 }
 
+// A stream under a new handle on the source `open` gives, or why there is none.
+template <typename Open> DecodeResult<HSTREAM> OpenStream(const Open& open) {
+    if (!g_initialised.load())
+        return DecodeError::LayerClosed;
+    try {
+        DecodeResult<std::unique_ptr<ChannelSource>> source = open();
+        if (!source)
+            return source.error();
+        return Register(std::move(*source));
+    } catch (const std::bad_alloc&) {
+        return DecodeError::OutOfMemory;
+    }
+}
+
+// An opened stream as the BASS_* calls report it: its handle, or 0 with the
+// failure's error number recorded.
+HSTREAM Reported(const DecodeResult<HSTREAM>& stream) {
+    if (!stream)
+        return Fail(ErrorCode(stream.error()), HSTREAM(0));
+    t_lastError = BASS_OK;
+    return *stream;
+}
+
 } // namespace
 
 // The process-wide part (allocation cap, log level) is DecoderSetup's; this
@@ -131,32 +156,25 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
         return Fail(BASS_ERROR_INIT);
     if (!file || (mem && offset > length))
         return Fail(BASS_ERROR_ILLPARAM);
-    try {
-        DecodeResult<std::unique_ptr<ChannelSource>> source =
-            mem ? DecoderStream::openMemory(static_cast<const char*>(file) + offset,
-                                            std::size_t(length - offset))
-                : OpenFileSource(PathFromArgument(file, flags), {});
-        if (!source)
-            return Fail(ErrorCode(source.error()));
-        t_lastError = BASS_OK;
-        return Register(std::move(*source));
-    } catch (const std::bad_alloc&) {
-        return Fail(BASS_ERROR_MEM);
-    }
+    if (mem)
+        return Reported(OpenMemoryStream(static_cast<const char*>(file) + offset,
+                                         std::size_t(length - offset)));
+    return Reported(
+        OpenStream([file, flags] { return OpenFileSource(PathFromArgument(file, flags), {}); }));
+}
+
+DecodeResult<HSTREAM> OpenFileStream(const QString& path, std::stop_token stop) {
+    return OpenStream([&path, &stop] { return OpenFileSource(path, std::move(stop)); });
+}
+
+DecodeResult<HSTREAM> OpenMemoryStream(const void* data, std::size_t size) {
+    return OpenStream([data, size]() -> DecodeResult<std::unique_ptr<ChannelSource>> {
+        return DecoderStream::openMemory(data, size);
+    });
 }
 
 HSTREAM CreateFileStream(const QString& path, std::stop_token stop) {
-    if (!g_initialised.load())
-        return Fail(BASS_ERROR_INIT);
-    try {
-        DecodeResult<std::unique_ptr<ChannelSource>> source = OpenFileSource(path, std::move(stop));
-        if (!source)
-            return Fail(ErrorCode(source.error()));
-        t_lastError = BASS_OK;
-        return Register(std::move(*source));
-    } catch (const std::bad_alloc&) {
-        return Fail(BASS_ERROR_MEM);
-    }
+    return Reported(OpenFileStream(path, std::move(stop)));
 }
 
 int BASS_ErrorGetCode() {
