@@ -1,6 +1,8 @@
 // The arithmetic of the about box's falling characters.
 #include "about/MatrixRain.h"
 
+#include "support/NamedCases.h"
+
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -111,10 +113,6 @@ struct SlideCase {
     int interval;
 };
 
-void PrintTo(const SlideCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class SlideIntervalTest : public ::testing::TestWithParam<SlideCase> {};
 
 TEST_P(SlideIntervalTest, FiveMillisecondsScaledByTheDpiRatio) {
@@ -130,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SlideIntervalTest,
                                            SlideCase{"ExactlyOne", 96, 480, 1},
                                            SlideCase{"NeverBelowOne", 96, 960, 1},
                                            SlideCase{"UnknownDpi", 96, 0, 5}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST(MatrixRain, TwoDropsPerColumnWithinTheirRanges) {
     MatrixRain rain;
