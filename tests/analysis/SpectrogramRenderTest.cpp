@@ -6,6 +6,7 @@
 #include "analysis/AudioAnalyzer.h"
 #include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
+#include "support/SameQuality.h"
 #include "support/TestMedia.h"
 
 #include <QFile>
@@ -137,17 +138,6 @@ TEST(RenderSpectrogramFile, RunningOutOfMemoryIsAReasonAndRenderSpectrogramThrow
 
 namespace {
 
-void ExpectSameAnalysis(const TAudioQualityResult& a, const TAudioQualityResult& b,
-                        const char* name) {
-    EXPECT_EQ(a.SampleRate, b.SampleRate) << name;
-    EXPECT_EQ(a.BitrateKbps, b.BitrateKbps) << name;
-    EXPECT_EQ(a.CutoffHz, b.CutoffHz) << name; // bit for bit: the same sums in the same order
-    EXPECT_EQ(a.SharpCutoff, b.SharpCutoff) << name;
-    EXPECT_EQ(a.Verdict, b.Verdict) << name;
-    EXPECT_EQ(a.IsSuspicious, b.IsSuspicious) << name;
-    EXPECT_EQ(a.Reason, b.Reason) << name;
-}
-
 // Counts the streams opened on a path and the frames read from them.
 class CountingRoute {
 public:
@@ -214,7 +204,7 @@ TEST(RenderSpectrogramFile, AnalysisFromThePicturesPassIsTheAnalysisOnItsOwn) {
         const SpectrogramRender render = RenderSpectrogramFile(c.path, {}, {.withAnalysis = true});
         ASSERT_TRUE(render.ok()) << c.name << ": " << render.errorText().toStdString();
         ASSERT_TRUE(render.analysis.has_value()) << c.name;
-        ExpectSameAnalysis(*render.analysis, AnalyzeAudioQuality(c.path), c.name);
+        ExpectSameQuality(*render.analysis, AnalyzeAudioQuality(c.path), c.name);
         EXPECT_EQ(render.picture, RenderSpectrogramFile(c.path).picture) << c.name;
         // The second opinion too, the annotation's header shows it.
         ASSERT_TRUE(render.source.has_value()) << c.name;
