@@ -181,7 +181,7 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token sto
 }
 
 TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
-                                     const std::function<void(const float*)>& audibleFrame,
+                                     const std::function<void(const FramePower&)>& audibleFrame,
                                      std::uint32_t* codecType, Spectrum1024* powerSum) {
     const HSTREAM stream = CreateFileStream(path, stop);
     if (stop.stop_requested())
@@ -201,10 +201,12 @@ TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
     // Asked only when the stream states no bitrate.
     AudioQualityPass pass(stream, [&path] { return FileSizeOrUnknown(path); });
     float frame[kBins];
+    FramePower power;
     while (pass.wantsFrames() && !stop.stop_requested() &&
            BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
-        if (pass.addFrame(frame) && audibleFrame)
-            audibleFrame(frame);
+        PowerOfFrame(frame, power);
+        if (pass.addPower(power) && audibleFrame)
+            audibleFrame(power);
     }
     // The spectrum of part of a file says nothing about the file.
     if (stop.stop_requested())
@@ -258,14 +260,20 @@ AudioQualityPass::AudioQualityPass(HSTREAM stream, const std::function<std::int6
     }
 }
 
-bool AudioQualityPass::addFrame(const float* frame) {
+bool AudioQualityPass::addFrame(const float* magnitudes) {
+    FramePower power;
+    PowerOfFrame(magnitudes, power);
+    return addPower(power);
+}
+
+bool AudioQualityPass::addPower(const FramePower& power) {
     double audible = 0.0;
     for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
-        audible += double(frame[b]) * double(frame[b]);
+        audible += power[std::size_t(b)];
     if (audible < kSilentPower)
         return false;
     for (int b = 0; b < kBins; ++b)
-        m_powerSum[std::size_t(b)] += double(frame[b]) * double(frame[b]);
+        m_powerSum[std::size_t(b)] += power[std::size_t(b)];
     ++m_audibleFrames;
     return true;
 }

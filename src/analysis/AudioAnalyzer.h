@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/BASS.h"
+#include "analysis/FramePower.h"
 
 #include <QString>
 #include <array>
@@ -37,12 +38,12 @@ TAudioQualityResult AnalyzeAudioQuality(const QString& path);
 // part that was read. Callers that asked for the stop drop that result.
 TAudioQualityResult AnalyzeAudioQuality(const QString& path, std::stop_token stop);
 
-// The same, handing every audible frame on to `audibleFrame` (when set) and the
+// The same, handing every audible frame's power on to `audibleFrame` (when set) and the
 // stream's BASS_CHANNELINFO::ctype to `codecType` (when set), so a second
 // analysis rides on the same decoding pass; `powerSum` (when set) receives
 // the accumulated power of the audible frames.
 TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
-                                     const std::function<void(const float*)>& audibleFrame,
+                                     const std::function<void(const FramePower&)>& audibleFrame,
                                      std::uint32_t* codecType, Spectrum1024* powerSum);
 
 // What a stopped analysis gives: qvError with the reason "Analysis stopped".
@@ -62,6 +63,8 @@ public:
     // The next frame's 1024 magnitudes, as BASS_DATA_FFT2048 gives them.
     // True when the frame was audible and counted.
     bool addFrame(const float* magnitudes);
+    // The same frame as its power per bin.
+    bool addPower(const FramePower& power);
     // The analysis of the frames added so far.
     TAudioQualityResult result() const;
     // The power summed over the audible frames so far, and their count.

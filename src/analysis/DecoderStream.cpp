@@ -556,15 +556,13 @@ int DecoderStream::nextFft2048(float magnitudes[1024]) {
     if (available == 0)
         return 0;
     const std::size_t used = std::min(available, kFrame);
-    float* in = m_fft.input();
-    std::copy_n(m_pending.data() + m_pendingStart, used, in);
-    std::fill(in + used, in + kFrame, 0.0f); // a final partial frame is zero-padded
+    // A final partial frame is zero-padded.
+    m_fft.transform(m_pending.data() + m_pendingStart, used, magnitudes);
     m_pendingStart += used;
     // Drop what has been handed out once it outweighs what is left.
     if (m_pendingStart > 65536 && m_pendingStart * 2 > m_pending.size()) {
         m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(m_pendingStart));
         m_pendingStart = 0;
     }
-    m_fft.transform(magnitudes);
     return int(used);
 }

@@ -1,5 +1,6 @@
 #include "analysis/Fft2048.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -31,11 +32,13 @@ Fft2048::Fft2048()
     m_fn = fn;
 }
 
-void Fft2048::transform(float magnitudes[kBins]) {
+void Fft2048::transform(const float* samples, std::size_t count, float magnitudes[kBins]) {
     float* in = m_in.get();
     const float* window = m_window.get();
-    for (int n = 0; n < kSize; ++n)
-        in[n] *= window[n];
+    count = std::min<std::size_t>(count, kSize);
+    for (std::size_t n = 0; n < count; ++n)
+        in[n] = samples[n] * window[n];
+    std::fill(in + count, in + kSize, 0.0f);
     m_fn(m_tx.get(), m_out.get(), in, sizeof(float));
     const auto* bins = reinterpret_cast<const AVComplexFloat*>(m_out.get());
     for (int k = 0; k < kBins; ++k)

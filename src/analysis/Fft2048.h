@@ -19,16 +19,15 @@ public:
     // False when av_tx could not set the transform up (out of memory).
     bool valid() const { return m_tx != nullptr; }
 
-    // The input buffer callers fill with kSize mono samples before transform().
-    float* input() { return m_in.get(); }
-    // Windows input() and writes kBins magnitudes.
-    void transform(float magnitudes[kBins]);
+    // Windows the first `count` (at most kSize) of `samples`, zero beyond
+    // them, and writes kBins magnitudes.
+    void transform(const float* samples, std::size_t count, float magnitudes[kBins]);
 
 private:
     FfmpegPtr<AVTXContext> m_tx;
     void (*m_fn)(AVTXContext*, void*, void*, std::ptrdiff_t) = nullptr;
     // av_malloc'd: av_tx wants CPU-aligned buffers.
-    FfmpegMemory<float> m_in;
+    FfmpegMemory<float> m_in; // the windowed samples
     FfmpegMemory<float> m_window;
     FfmpegMemory<float> m_out; // kSize/2 + 1 complex values
     float m_scale = 0.0f;

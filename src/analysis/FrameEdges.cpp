@@ -27,11 +27,14 @@ double Ratio(double db) {
 } // namespace
 
 void FrameEdges::addFrame(const float magnitudes[kBins]) {
-    ++m_frames;
-    double power[kBins];
-    for (int b = 0; b < kBins; ++b)
-        power[b] = double(magnitudes[b]) * double(magnitudes[b]);
+    FramePower power;
+    PowerOfFrame(magnitudes, power);
+    addPower(power);
+}
 
+void FrameEdges::addPower(const FramePower& framePower) {
+    ++m_frames;
+    const double* power = framePower.data();
     std::array<double, kTopBins> top;
     std::copy(power + kBins - kTopBins, power + kBins, top.begin());
     std::nth_element(top.begin(), top.begin() + kTopBins / 2, top.end());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/FramePower.h"
+
 #include <array>
 #include <cstdint>
 
@@ -30,6 +32,8 @@ public:
 
     // One audible frame of 1024 linear magnitudes.
     void addFrame(const float magnitudes[kBins]);
+    // The same frame as its power per bin.
+    void addPower(const FramePower& power);
 
     std::int64_t frames() const { return m_frames; }
     // Frames whose sound ended at bins first..last (clamped), and of those,

@@ -470,7 +470,7 @@ QualityAndSource AnalyzeQualityAndSource(const QString& path, std::stop_token st
     Spectrum1024 powerSum{};
     QualityAndSource both;
     both.Quality = AnalyzeAudioFile(
-        path, std::move(stop), [&features](const float* frame) { features.addFrame(frame); },
+        path, std::move(stop), [&features](const FramePower& power) { features.addPower(power); },
         &codecType, &powerSum);
     both.Source = AssessSource(both.Quality, powerSum, features, StreamCodec(codecType));
     return both;

@@ -23,33 +23,52 @@ constexpr double kFullMarginDb = 15.0;
 constexpr double kCarriedMarginDb = 35.0;
 constexpr double kCarriedMinDb = -100.0;
 
+double PowerRatio(double db) {
+    return std::pow(10.0, db / 10.0);
+}
+
 } // namespace
 
 void SourceFeatures::addFrame(const float magnitudes[kBins]) {
-    m_edges.addFrame(magnitudes);
-    std::array<double, kBands> levelDb;
+    FramePower power;
+    PowerOfFrame(magnitudes, power);
+    addPower(power);
+}
+
+// The levels are compared as powers (mean power per bin of each band, with a
+// floor of -140 dB) rather than in decibels: the same comparisons, without a
+// logarithm per band and frame.
+void SourceFeatures::addPower(const FramePower& power) {
+    m_edges.addPower(power);
+    std::array<double, kBands> level;
     for (int band = 0; band < kBands; ++band) {
-        const float* m = magnitudes + band * kBandBins;
-        double power = 0.0;
+        const double* p = power.data() + band * kBandBins;
+        double sum = 0.0;
         for (int i = 0; i < kBandBins; ++i)
-            power += double(m[i]) * double(m[i]);
-        levelDb[std::size_t(band)] = 10.0 * std::log10(power / kBandBins + 1e-14);
+            sum += p[i];
+        level[std::size_t(band)] = sum / kBandBins + 1e-14;
     }
+    static const double digitalFloor = PowerRatio(kDigitalFloorDb);
+    static const double quantisationFloor = PowerRatio(kQuantisationFloorDb);
+    static const double emptyMargin = PowerRatio(kEmptyMarginDb);
+    static const double fullMargin = PowerRatio(-kFullMarginDb);
+    static const double carriedMargin = PowerRatio(kCarriedMarginDb);
+    static const double carriedMin = PowerRatio(kCarriedMinDb);
     // The frame's floor: its top band (dither or noise above a low-pass), or
     // the digital floor when that is emptier still.
-    const double topDb = levelDb[kBands - 1];
-    const double emptyBelow = std::max(topDb, kDigitalFloorDb) + kEmptyMarginDb;
+    const double top = level[kBands - 1];
+    const double emptyBelow = std::max(top, digitalFloor) * emptyMargin;
     const double carriedAbove =
-        std::max(std::max(topDb, kQuantisationFloorDb) + kCarriedMarginDb, kCarriedMinDb);
+        std::max(std::max(top, quantisationFloor) * carriedMargin, carriedMin);
     for (int band = kBelowOffset; band < kBands - 1; ++band) {
-        const double lower = levelDb[std::size_t(band - kBelowOffset)];
+        const double lower = level[std::size_t(band - kBelowOffset)];
         if (lower <= carriedAbove)
             continue;
-        const double level = levelDb[std::size_t(band)];
+        const double here = level[std::size_t(band)];
         ++m_carriedBelow[std::size_t(band)];
-        if (level < emptyBelow)
+        if (here < emptyBelow)
             ++m_empty[std::size_t(band)];
-        else if (level >= lower - kFullMarginDb)
+        else if (here >= lower * fullMargin)
             ++m_full[std::size_t(band)];
     }
     ++m_frames;

@@ -23,6 +23,8 @@ public:
 
     // One audible frame of 1024 linear magnitudes.
     void addFrame(const float magnitudes[kBins]);
+    // The same frame as its power per bin.
+    void addPower(const FramePower& power);
 
     std::int64_t frames() const { return m_frames; }
     // Frames in which the band kBelowOffset lower carried sound well above the

@@ -159,8 +159,10 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
     if (analysis)
         features = std::make_unique<SourceFeatures>();
     const auto addFrame = [&analysis, &features](const float* magnitudes) {
-        if (analysis->addFrame(magnitudes))
-            features->addFrame(magnitudes);
+        FramePower power;
+        PowerOfFrame(magnitudes, power);
+        if (analysis->addPower(power))
+            features->addPower(power);
     };
     std::function<void(const float*)> alsoAnalyse;
     if (analysis && analysis->wantsFrames())

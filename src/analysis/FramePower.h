@@ -1,0 +1,13 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+// One FFT frame's power per bin, the squares of its 1024 magnitudes in double
+// precision: worked out once per frame and read by every analysis of it.
+using FramePower = std::array<double, 1024>;
+
+inline void PowerOfFrame(const float* magnitudes, FramePower& power) {
+    for (std::size_t b = 0; b < power.size(); ++b)
+        power[b] = double(magnitudes[b]) * double(magnitudes[b]);
+}
