@@ -4,6 +4,7 @@
 #include "analysis/CutoffText.h"
 #include "analysis/FileStream.h"
 #include "analysis/StreamGuard.h"
+#include "analysis/VectorClones.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -266,7 +267,7 @@ bool AudioQualityPass::addFrame(const float* magnitudes) {
     return addPower(power);
 }
 
-bool AudioQualityPass::addPower(const FramePower& power) {
+KORVANE_VECTOR_CLONES bool AudioQualityPass::addPower(const FramePower& power) {
     double audible = 0.0;
     for (int b = kAudibleFirst; b <= kAudibleLast; ++b)
         audible += power[std::size_t(b)];

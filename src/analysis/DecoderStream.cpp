@@ -2,6 +2,7 @@
 
 #include "analysis/BASS.h"
 #include "analysis/DecoderInput.h"
+#include "analysis/VectorClones.h"
 
 #include <QFile>
 #include <algorithm>
@@ -364,8 +365,8 @@ struct DoubleToFloat {
 // summed in their order and then scaled, the arithmetic of every path here;
 // samples that are no sound become silence on the way.
 template <typename Sample, typename Convert>
-void MeanOfChannels(const std::uint8_t* const* planes, int channels, int stride, int count,
-                    float* out) {
+KORVANE_VECTOR_CLONES void MeanOfChannels(const std::uint8_t* const* planes, int channels,
+                                          int stride, int count, float* out) {
     const Convert convert;
     const auto* first = reinterpret_cast<const Sample*>(planes[0]);
     // Stereo, the common case, in one sweep; a stride the compiler knows lets

@@ -1,5 +1,7 @@
 #include "analysis/Fft2048.h"
 
+#include "analysis/VectorClones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -32,7 +34,8 @@ Fft2048::Fft2048()
     m_fn = fn;
 }
 
-void Fft2048::transform(const float* samples, std::size_t count, float magnitudes[kBins]) {
+KORVANE_VECTOR_CLONES void Fft2048::transform(const float* samples, std::size_t count,
+                                              float magnitudes[kBins]) {
     float* in = m_in.get();
     const float* window = m_window.get();
     count = std::min<std::size_t>(count, kSize);

@@ -1,5 +1,7 @@
 #include "analysis/FrameEdges.h"
 
+#include "analysis/VectorClones.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,7 +34,7 @@ void FrameEdges::addFrame(const float magnitudes[kBins]) {
     addPower(power);
 }
 
-void FrameEdges::addPower(const FramePower& framePower) {
+KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     ++m_frames;
     const double* power = framePower.data();
     std::array<double, kTopBins> top;
@@ -43,13 +45,11 @@ void FrameEdges::addPower(const FramePower& framePower) {
     const double threshold = floor * endRatio;
 
     // The end: 8 bins above it must lie inside the spectrum to measure the fall.
+    // The highest such bin, found in one pass without a branch per bin so
+    // that it runs in vector registers.
     int end = -1;
-    for (int b = kBins - 4; b >= kLowestEnd; --b) {
-        if (power[b] > threshold && power[b - 1] > threshold) {
-            end = b;
-            break;
-        }
-    }
+    for (int b = kLowestEnd; b <= kBins - 4; ++b)
+        end = (power[b] > threshold) & (power[b - 1] > threshold) ? b : end;
     if (end < 0 || end + 8 > kBins - 1)
         return;
     static const double cutRatio = Ratio(kCutDb);
