@@ -12,6 +12,7 @@
 #include "platform/BusyCursor.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "services/NewVersionNotice.h"
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
 #include "translation/LanguageSetting.h"
@@ -64,7 +65,8 @@ AppFormEnvironment AppFormEnvironment::Standard(AppContext context) {
 }
 
 TAppForm::TAppForm(AppFormEnvironment environment, QWidget* parent)
-    : QMainWindow(parent), m_environment(std::move(environment)) {
+    : QMainWindow(parent), m_environment(std::move(environment)),
+      m_noticeCountdown(std::make_shared<NoticeCountdown>()) {
     setObjectName(QStringLiteral("AppForm"));
     setWindowIcon(ImageListIcon(QStringLiteral("korvane")));
     createMenus();

@@ -20,6 +20,7 @@
 #include <thread>
 
 class BusyCursorGuard;
+class NoticeCountdown;
 class QAction;
 class QLabel;
 class QMenu;
@@ -245,6 +246,8 @@ private:
 
     AppFormEnvironment m_environment;
     std::unique_ptr<UpdateCheckController> m_updateCheck;
+    // Shared by every new-version notice the window opens during the run.
+    std::shared_ptr<NoticeCountdown> m_noticeCountdown;
     QLabel* m_statusPanel = nullptr;
     QProgressBar* m_progress = nullptr;
     QShortcut* m_escape = nullptr;

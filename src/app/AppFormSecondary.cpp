@@ -95,6 +95,7 @@ void TAppForm::updateCheckFinished(const UpdateCheckController::Outcome& outcome
         options.DownloadUrl = m_updateCheck->downloadUrl();
         options.DownloadUrlFromHttps = m_updateCheck->downloadUrlFromHttps();
         options.OpenUrl = m_environment.OpenUrl;
+        options.Countdown = m_noticeCountdown;
         TNewVer::Open(std::move(options), this);
     }
 }
