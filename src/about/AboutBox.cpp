@@ -69,7 +69,7 @@ const QString kButtonStyle =
 TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_options(std::move(options)) {
+      m_options(std::move(options)), m_rain(m_options.Random) {
     InitAboutResources();
     setObjectName(QStringLiteral("AboutBox"));
     if (m_options.VendorHost.isEmpty()) {
@@ -196,7 +196,7 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::FormCreate() {
-    MatrixAlphabet = QStringLiteral("qbx");
+    m_rain.MatrixAlphabet = QStringLiteral("qbx");
     StartMatrix();
     setWindowTitle(FormatProduct(Translate(WindowTexts::kAboutFormat), m_options.ProductName));
     Label2->setText(m_options.ProductName + u' ' + m_options.AppVersion);
@@ -248,7 +248,7 @@ void TAboutBox::FormAfterMonitorDpiChanged() {
 // --- the falling characters ---
 
 void TAboutBox::StartMatrix() {
-    MatrixTickCount = 0;
+    m_rain.MatrixTickCount = 0;
     const QSize outer = frameGeometry().size();
     bitmapWidth = outer.width();
     bitmapHeight = outer.height();
@@ -266,7 +266,7 @@ void TAboutBox::ResetMatrix() {
     charHeight = 12;
     matrixWidth = bitmapWidth / charWidth;
     matrixHeight = bitmapHeight / charHeight;
-    InitDrops(matrixWidth, matrixHeight);
+    m_rain.InitDrops(matrixWidth, matrixHeight);
     m_dirty = QRegion();
     update();
 }
@@ -278,13 +278,13 @@ void TAboutBox::MatrixTick() {
     font.setPixelSize(12);
     painter.setFont(font);
     m_tickPainter = &painter;
-    for (int i = 0; i < DropCount; ++i) {
-        TMatrixDrop& drop = MatrixDrops[static_cast<size_t>(i)];
-        DrawDropChar(drop, RandomMatrixChar());
-        AdvanceDrop(drop, MatrixTickCount, matrixHeight);
+    for (int i = 0; i < m_rain.DropCount; ++i) {
+        TMatrixDrop& drop = m_rain.MatrixDrops[static_cast<size_t>(i)];
+        DrawDropChar(drop, m_rain.randomChar());
+        m_rain.advanceDrop(drop, m_rain.MatrixTickCount, matrixHeight);
     }
     m_tickPainter = nullptr;
-    ++MatrixTickCount;
+    ++m_rain.MatrixTickCount;
     if (!m_dirty.isEmpty()) {
         update(m_dirty);
         m_dirty = QRegion();

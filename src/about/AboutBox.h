@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/MatrixRain.h"
 #include "platform/UrlOpener.h"
 #include "translation/MessageDlg.h"
 
@@ -20,7 +21,6 @@ class QMouseEvent;
 class QPainter;
 class QPushButton;
 class QTimer;
-struct TMatrixDrop;
 
 struct AboutBoxOptions {
     QString ProductName; // AppProductName
@@ -40,6 +40,8 @@ struct AboutBoxOptions {
     // measured from the primary screen and the window's screen.
     std::function<double()> ScreenPixelsPerInch;
     std::function<double()> WindowPixelsPerInch;
+    // The animation's random draws; empty: the program's generator.
+    MatrixRandom Random;
 };
 
 // The about box: a black tool window with the product's name and version,
@@ -71,6 +73,9 @@ public:
 
     // The home address, the link's caption and the pages it opens.
     QString HomeAddress() const;
+
+    // The falling characters' state.
+    const MatrixRain& rain() const { return m_rain; }
 
     QFrame* Panel1 = nullptr;
     QLabel* Image2 = nullptr;
@@ -116,6 +121,7 @@ private:
     qint64 Ticks() const;
 
     AboutBoxOptions m_options;
+    MatrixRain m_rain;
     QRegion m_dirty; // cells drawn since the last repaint request
     QPainter* m_tickPainter = nullptr;
     bool dragging = false;

@@ -4,67 +4,68 @@
 #include <algorithm>
 #include <cmath>
 
-QString MatrixAlphabet;
-std::array<TMatrixDrop, kMaxMatrixDrops> MatrixDrops;
-int DropCount = 0;
-int MatrixTickCount = 0;
-
 namespace {
-
-MatrixRandom RandomForTesting;
 
 // Tail cells sit this many rows above the head.
 constexpr int kTailDistance = 40;
 
 } // namespace
 
-void SetMatrixRandomForTesting(MatrixRandom random) {
-    RandomForTesting = std::move(random);
+MatrixRain::MatrixRain(MatrixRandom random) : m_random(std::move(random)) {
+    if (!m_random) {
+        m_random = [](int bound) {
+            return static_cast<int>(QRandomGenerator::global()->bounded(bound));
+        };
+    }
 }
 
-int MatrixRandomInt(int bound) {
+int MatrixRain::randomInt(int bound) const {
     if (bound <= 0) {
         return 0;
     }
-    if (RandomForTesting) {
-        return RandomForTesting(bound);
-    }
-    return static_cast<int>(QRandomGenerator::global()->bounded(bound));
+    return m_random(bound);
 }
 
-void AddDrop(int matrixWidth, int matrixHeight) {
+void MatrixRain::AddDrop(int matrixWidth, int matrixHeight) {
     if (DropCount >= kMaxMatrixDrops || matrixWidth <= 0) {
         return;
     }
     TMatrixDrop& drop = MatrixDrops[static_cast<size_t>(DropCount)];
     drop.X = DropCount % matrixWidth;
-    drop.Y = MatrixRandomInt(matrixHeight);
-    drop.Speed = 1 + MatrixRandomInt(3);
-    drop.Brightness = MatrixRandomInt(100);
+    drop.Y = randomInt(matrixHeight);
+    drop.Speed = 1 + randomInt(3);
+    drop.Brightness = randomInt(100);
     ++DropCount;
 }
 
-void InitDrops(int matrixWidth, int matrixHeight) {
+void MatrixRain::InitDrops(int matrixWidth, int matrixHeight) {
     DropCount = 0;
     for (int i = 0; i < 2 * matrixWidth; ++i) {
         AddDrop(matrixWidth, matrixHeight);
     }
 }
 
-bool DropMovesOnTick(int tick, int speed) {
-    return speed > 0 && tick % speed == 0;
-}
-
-void AdvanceDrop(TMatrixDrop& drop, int tick, int matrixHeight) {
+void MatrixRain::advanceDrop(TMatrixDrop& drop, int tick, int matrixHeight) const {
     if (!DropMovesOnTick(tick, drop.Speed)) {
         return;
     }
     ++drop.Y;
     if (drop.Y > matrixHeight + 1) {
         drop.Y = 0;
-        drop.Speed = 1 + MatrixRandomInt(3);
-        drop.Brightness = MatrixRandomInt(100);
+        drop.Speed = 1 + randomInt(3);
+        drop.Brightness = randomInt(100);
     }
+}
+
+QChar MatrixRain::randomChar() const {
+    if (MatrixAlphabet.isEmpty()) {
+        return QChar(u' ');
+    }
+    return MatrixAlphabet.at(randomInt(static_cast<int>(MatrixAlphabet.size())));
+}
+
+bool DropMovesOnTick(int tick, int speed) {
+    return speed > 0 && tick % speed == 0;
 }
 
 int TailRow(int y, int matrixHeight) {
@@ -82,13 +83,6 @@ DropColours DropColoursFor(int brightness) {
     const int v = brightness * 255 / 100;
     const int w = v / 3;
     return {QColor(v * 150 / 255, v, v * 100 / 255), QColor(w * 150 / 255, w, w * 100 / 255)};
-}
-
-QChar RandomMatrixChar() {
-    if (MatrixAlphabet.isEmpty()) {
-        return QChar(u' ');
-    }
-    return MatrixAlphabet.at(MatrixRandomInt(static_cast<int>(MatrixAlphabet.size())));
 }
 
 int SlideIntervalMs(double screenPixelsPerInch, double windowPixelsPerInch) {

@@ -18,32 +18,46 @@ struct TMatrixDrop {
 
 constexpr int kMaxMatrixDrops = 5000;
 
-// Module state of the animation; the next about box overwrites it.
-extern QString MatrixAlphabet; // the characters that fall
-extern std::array<TMatrixDrop, kMaxMatrixDrops> MatrixDrops;
-extern int DropCount;
-extern int MatrixTickCount; // ticks since the animation was started
-
-// A random integer from 0 to bound - 1. The animation takes the program's
-// generator unless a test puts another in.
+// A random integer from 0 to bound - 1.
 using MatrixRandom = std::function<int(int bound)>;
-void SetMatrixRandomForTesting(MatrixRandom random);
-int MatrixRandomInt(int bound);
 
-// Seeds the next drop in column DropCount modulo the width, at a random row,
-// speed and brightness; nothing once kMaxMatrixDrops are in use.
-void AddDrop(int matrixWidth, int matrixHeight);
+// The state of one about box's animation: which characters fall, the drops
+// in use and the ticks since the animation was started. Every random draw
+// goes through the source it was given.
+class MatrixRain {
+public:
+    // An empty source stands for the program's generator.
+    explicit MatrixRain(MatrixRandom random = {});
 
-// Starts afresh with two drops per column.
-void InitDrops(int matrixWidth, int matrixHeight);
+    QString MatrixAlphabet; // the characters that fall
+    std::array<TMatrixDrop, kMaxMatrixDrops> MatrixDrops;
+    int DropCount = 0;
+    int MatrixTickCount = 0; // ticks since the animation was started
+
+    // Seeds the next drop in column DropCount modulo the width, at a random
+    // row, speed and brightness; nothing once kMaxMatrixDrops are in use.
+    void AddDrop(int matrixWidth, int matrixHeight);
+
+    // Starts afresh with two drops per column.
+    void InitDrops(int matrixWidth, int matrixHeight);
+
+    // Moves the drop's head one row when its speed says so; a head past the
+    // bottom (row matrixHeight + 1) starts again at the top with a new speed
+    // and brightness.
+    void advanceDrop(TMatrixDrop& drop, int tick, int matrixHeight) const;
+
+    // A character of MatrixAlphabet, each equally likely.
+    QChar randomChar() const;
+
+    // A random integer from 0 to bound - 1; 0 for a bound of 0 or less.
+    int randomInt(int bound) const;
+
+private:
+    MatrixRandom m_random;
+};
 
 // Whether a drop of `speed` moves its head on tick `tick`.
 bool DropMovesOnTick(int tick, int speed);
-
-// Moves the drop's head one row when its speed says so; a head past the
-// bottom (row matrixHeight + 1) starts again at the top with a new speed and
-// brightness.
-void AdvanceDrop(TMatrixDrop& drop, int tick, int matrixHeight);
 
 // The row whose cell a head in row `y` erases: 40 rows above, wrapped around
 // a grid of matrixHeight + 1 rows.
@@ -57,9 +71,6 @@ struct DropColours {
 // Green-tinted head and trail colours for a brightness of 0..99; 99 gives
 // head (148, 252, 98) and trail (49, 84, 32).
 DropColours DropColoursFor(int brightness);
-
-// A character of MatrixAlphabet, each equally likely.
-QChar RandomMatrixChar();
 
 // The interval of the sliding timer in ms: 5 scaled by how the screen's DPI
 // compares with the window's, to the nearest integer (a half to the even

@@ -24,7 +24,6 @@ struct StreamTable {
     std::mutex mutex;
     std::unordered_map<HSTREAM, std::shared_ptr<ChannelSource>> streams;
     HSTREAM nextHandle = 0x10000;
-    ChannelSourceFactory testFactory;
 };
 
 StreamTable& Table() {
@@ -60,6 +59,8 @@ int ErrorCode(DecodeError error) {
         return BASS_ERROR_FILEFORM;
     case DecodeError::NoDecoder:
         return BASS_ERROR_CODEC;
+    case DecodeError::LayerClosed:
+        return BASS_ERROR_INIT;
     }
     return BASS_ERROR_UNKNOWN;
 }
@@ -82,21 +83,13 @@ QString PathFromArgument(const void* file, DWORD flags) {
     return QString::fromUtf8(static_cast<const char*>(file));
 }
 
-// The test factory's source for `path` when it gives one, else the decoder's;
-// either way tied to `stop`.
+// The decoder setup's source for `path` when it gives one, else the
+// decoder's; either way tied to `stop`.
 DecodeResult<std::unique_ptr<ChannelSource>> OpenFileSource(const QString& path,
                                                             std::stop_token stop) {
-    ChannelSourceFactory factory;
-    {
-        StreamTable& table = Table();
-        std::lock_guard lock(table.mutex);
-        factory = table.testFactory;
-    }
-    if (factory) {
-        if (std::unique_ptr<ChannelSource> scripted = factory(path)) {
-            scripted->stopOn(std::move(stop));
-            return scripted;
-        }
+    if (std::unique_ptr<ChannelSource> given = DecoderSetup::fileSource(path)) {
+        given->stopOn(std::move(stop));
+        return given;
     }
     return DecoderStream::openFile(path, std::move(stop));
 }
@@ -111,13 +104,30 @@ HSTREAM Register(std::unique_ptr<ChannelSource> source) {
     return handle;
 }
 
-} // namespace
-
-void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory) {
-    StreamTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    table.testFactory = std::move(factory);
+// A stream under a new handle on the source `open` gives, or why there is none.
+template <typename Open> DecodeResult<HSTREAM> OpenStream(const Open& open) {
+    if (!g_initialised.load())
+        return DecodeError::LayerClosed;
+    try {
+        DecodeResult<std::unique_ptr<ChannelSource>> source = open();
+        if (!source)
+            return source.error();
+        return Register(std::move(*source));
+    } catch (const std::bad_alloc&) {
+        return DecodeError::OutOfMemory;
+    }
 }
+
+// An opened stream as the BASS_* calls report it: its handle, or 0 with the
+// failure's error number recorded.
+HSTREAM Reported(const DecodeResult<HSTREAM>& stream) {
+    if (!stream)
+        return Fail(ErrorCode(stream.error()), HSTREAM(0));
+    t_lastError = BASS_OK;
+    return *stream;
+}
+
+} // namespace
 
 // The process-wide part (allocation cap, log level) is DecoderSetup's; this
 // opens the layer for streams, and again after BASS_Free.
@@ -146,32 +156,25 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
         return Fail(BASS_ERROR_INIT);
     if (!file || (mem && offset > length))
         return Fail(BASS_ERROR_ILLPARAM);
-    try {
-        DecodeResult<std::unique_ptr<ChannelSource>> source =
-            mem ? DecoderStream::openMemory(static_cast<const char*>(file) + offset,
-                                            std::size_t(length - offset))
-                : OpenFileSource(PathFromArgument(file, flags), {});
-        if (!source)
-            return Fail(ErrorCode(source.error()));
-        t_lastError = BASS_OK;
-        return Register(std::move(*source));
-    } catch (const std::bad_alloc&) {
-        return Fail(BASS_ERROR_MEM);
-    }
+    if (mem)
+        return Reported(OpenMemoryStream(static_cast<const char*>(file) + offset,
+                                         std::size_t(length - offset)));
+    return Reported(
+        OpenStream([file, flags] { return OpenFileSource(PathFromArgument(file, flags), {}); }));
+}
+
+DecodeResult<HSTREAM> OpenFileStream(const QString& path, std::stop_token stop) {
+    return OpenStream([&path, &stop] { return OpenFileSource(path, std::move(stop)); });
+}
+
+DecodeResult<HSTREAM> OpenMemoryStream(const void* data, std::size_t size) {
+    return OpenStream([data, size]() -> DecodeResult<std::unique_ptr<ChannelSource>> {
+        return DecoderStream::openMemory(data, size);
+    });
 }
 
 HSTREAM CreateFileStream(const QString& path, std::stop_token stop) {
-    if (!g_initialised.load())
-        return Fail(BASS_ERROR_INIT);
-    try {
-        DecodeResult<std::unique_ptr<ChannelSource>> source = OpenFileSource(path, std::move(stop));
-        if (!source)
-            return Fail(ErrorCode(source.error()));
-        t_lastError = BASS_OK;
-        return Register(std::move(*source));
-    } catch (const std::bad_alloc&) {
-        return Fail(BASS_ERROR_MEM);
-    }
+    return Reported(OpenFileStream(path, std::move(stop)));
 }
 
 int BASS_ErrorGetCode() {

@@ -33,8 +33,9 @@ public:
     virtual void stopOn(std::stop_token) {}
 };
 
-// For tests: when set, BASS_StreamCreateFile and CreateFileStream ask this
-// first; a non-null source is used instead of decoding the file (and is given
-// CreateFileStream's stop token). Pass nullptr to clear.
+// Where a DecoderSetup's file sources come from: for a path, a source to use
+// instead of decoding the file, or nullptr to decode it. The programs have
+// none; the test programs route chosen paths to scripted sources this way,
+// so the analysis and the renderer run through the very calls they make in
+// the program.
 using ChannelSourceFactory = std::function<std::unique_ptr<ChannelSource>(const QString& path)>;
-void SetChannelSourceFactoryForTesting(ChannelSourceFactory factory);

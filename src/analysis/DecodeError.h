@@ -8,4 +8,5 @@ enum class DecodeError {
     UnsupportedFormat, // a sample rate or channel count no real audio has: a damaged header
     NotMedia,          // not a media file we can read, or no audio stream in it
     NoDecoder,         // no decoder for the audio stream's codec
+    LayerClosed,       // the decoding layer is not open: no BASS_Init, or BASS_Free since
 };

@@ -195,7 +195,7 @@ bool DecoderReady() {
     return BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
 }
 
-// Opens with `open` (a stream handle, 0 on failure) and renders; `path`
+// Opens with `open` (a stream, or why there is none) and renders; `path`
 // names the file for the reason of a failed open.
 template <typename Open>
 SpectrogramRender OpenAndRender(const Open& open, const QString& path,
@@ -205,14 +205,12 @@ SpectrogramRender OpenAndRender(const Open& open, const QString& path,
     if (!DecoderReady())
         return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
-        const HSTREAM stream = open();
-        if (stream == 0 && request.stop.stop_requested())
+        const DecodeResult<HSTREAM> stream = open();
+        if (!stream && request.stop.stop_requested())
             return Failed(SpectrogramError::Cancelled);
-        if (stream == 0) {
-            const int code = BASS_ErrorGetCode();
-            return Failed(SpectrogramOpenError(code, path), code);
-        }
-        StreamGuard guard(stream);
+        if (!stream)
+            return Failed(SpectrogramOpenError(stream.error(), path));
+        StreamGuard guard(*stream);
         return RenderOpenStream(guard, request);
     } catch (const std::bad_alloc&) {
         return Failed(SpectrogramError::OutOfMemory);
@@ -234,15 +232,14 @@ SpectrogramRender RenderSpectrogramFile(const QString& fileName, std::stop_token
                                         const SpectrogramOptions& options) {
     // The stop reaches the decoder's reads too: a slow file stops at its next read.
     return OpenAndRender(
-        [&fileName, &stop] { return CreateFileStream(fileName, stop); }, fileName,
+        [&fileName, &stop] { return OpenFileStream(fileName, stop); }, fileName,
         RenderRequest{stop, options, [&fileName] { return FileSizeOrUnknown(fileName); }});
 }
 
 SpectrogramRender RenderSpectrogramMemory(const void* data, std::size_t size, std::stop_token stop,
                                           const SpectrogramOptions& options) {
-    return OpenAndRender(
-        [data, size] { return BASS_StreamCreateFile(TRUE, data, 0, size, BASS_STREAM_DECODE); },
-        QString(), RenderRequest{stop, options, [size] { return std::int64_t(size); }});
+    return OpenAndRender([data, size] { return OpenMemoryStream(data, size); }, QString(),
+                         RenderRequest{stop, options, [size] { return std::int64_t(size); }});
 }
 
 void RenderSpectrogram(const QString& fileName, QImage& bitmap) {

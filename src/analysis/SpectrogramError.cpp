@@ -1,13 +1,11 @@
 #include "analysis/SpectrogramError.h"
 
-#include "analysis/BASS.h"
-
 #include <QFileInfo>
 
-SpectrogramError SpectrogramOpenError(int decoderCode, const QString& path) {
-    switch (decoderCode) {
-    case BASS_ERROR_FILEOPEN: {
-        // One code covers a name that is not there and one that is no file.
+SpectrogramError SpectrogramOpenError(DecodeError error, const QString& path) {
+    switch (error) {
+    case DecodeError::CannotOpen: {
+        // One reason covers a name that is not there and one that is no file.
         const QFileInfo info(path);
         if (path.isEmpty())
             return SpectrogramError::CannotRead;
@@ -17,19 +15,18 @@ SpectrogramError SpectrogramOpenError(int decoderCode, const QString& path) {
             return SpectrogramError::IsFolder;
         return SpectrogramError::CannotRead;
     }
-    case BASS_ERROR_FILEFORM:
+    case DecodeError::NotMedia:
         return SpectrogramError::NotAudio;
-    case BASS_ERROR_CODEC:
+    case DecodeError::NoDecoder:
         return SpectrogramError::NoDecoder;
-    case BASS_ERROR_FORMAT:
+    case DecodeError::UnsupportedFormat:
         return SpectrogramError::UnsupportedFormat;
-    case BASS_ERROR_MEM:
+    case DecodeError::OutOfMemory:
         return SpectrogramError::OutOfMemory;
-    case BASS_ERROR_INIT:
+    case DecodeError::LayerClosed:
         return SpectrogramError::DecoderUnavailable;
-    default:
-        return SpectrogramError::CannotDecode;
     }
+    return SpectrogramError::CannotDecode;
 }
 
 QString SpectrogramErrorText(SpectrogramError error, int decoderCode) {

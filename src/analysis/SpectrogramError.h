@@ -2,6 +2,8 @@
 // pass over the file, and the words the program shows for it.
 #pragma once
 
+#include "analysis/DecodeError.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -16,15 +18,15 @@ enum class SpectrogramError : std::uint8_t {
     NotAudio,          // not a media file, or no audio stream in it
     NoDecoder,         // no decoder for its audio stream's codec
     UnsupportedFormat, // a sample rate or channel count out of bounds
-    CannotDecode,      // any other refusal of the decoder (its code says which)
+    CannotDecode,      // any other failure on the way (its code says which, when it has one)
     TooShort,          // no whole 2048-sample frame planned: short, or of unknown length
     NoSound,           // opened, but not a single frame came out
 };
 
-// The reason of a failed stream open, from the decoder's error code. `path`
+// The reason of a failed stream open, from the decoding layer's own. `path`
 // tells a missing file and a folder from other unreadable names; it is
 // looked at, never opened again.
-SpectrogramError SpectrogramOpenError(int decoderCode, const QString& path);
+SpectrogramError SpectrogramOpenError(DecodeError error, const QString& path);
 
 // Lower-case words that complete "cannot render 'FILE': ". `decoderCode` is
 // named only for CannotDecode.

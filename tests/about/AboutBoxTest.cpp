@@ -26,7 +26,6 @@ class AboutBoxTest : public ::testing::Test {
 protected:
     void TearDown() override {
         box.reset();
-        SetMatrixRandomForTesting({});
         language.reset(); // back to English for the next test
     }
 
@@ -53,6 +52,7 @@ protected:
         options.TickCount = [this] { return now; };
         options.ScreenPixelsPerInch = [this] { return screenPpi; };
         options.WindowPixelsPerInch = [this] { return windowPpi; };
+        options.Random = random;
         box = std::make_unique<TAboutBox>(options);
         box->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(box.get()));
@@ -62,6 +62,7 @@ protected:
     QList<QUrl> opened;
     QList<MessageRequest> messages;
     qint64 now = 1000;
+    MatrixRandom random; // empty: the program's generator
     double screenPpi = 96;
     double windowPpi = 96;
     std::optional<InstalledLanguage> language;
@@ -132,22 +133,23 @@ TEST_F(AboutBoxTest, TranslatedTitleIsFormattedWithTheProduct) {
 }
 
 TEST_F(AboutBoxTest, DropsDrawTheirHeadBrightTheirTrailDimAndEraseTheirTail) {
-    SetMatrixRandomForTesting([](int bound) { return bound - 1; });
+    random = [](int bound) { return bound - 1; };
     Open();
     box->tmTimer->stop();
     EXPECT_EQ(box->tmTimer->interval(), 50);
-    EXPECT_EQ(MatrixAlphabet, QStringLiteral("qbx"));
+    const MatrixRain& rain = box->rain();
+    EXPECT_EQ(rain.MatrixAlphabet, QStringLiteral("qbx"));
     box->StartMatrix();
     box->tmTimer->stop();
     EXPECT_EQ(box->matrixWidth, box->bitmapWidth / 8);
     EXPECT_EQ(box->matrixHeight, box->bitmapHeight / 12);
-    EXPECT_EQ(DropCount, 2 * box->matrixWidth);
-    EXPECT_EQ(MatrixTickCount, 0);
+    EXPECT_EQ(rain.DropCount, 2 * box->matrixWidth);
+    EXPECT_EQ(rain.MatrixTickCount, 0);
 
     // Every draw answers with its largest value: each drop starts in the last
     // row, brightness 99, speed 3.
     const int last = box->matrixHeight - 1;
-    const TMatrixDrop first = MatrixDrops[0];
+    const TMatrixDrop first = rain.MatrixDrops[0];
     ASSERT_EQ(first.Y, last);
     ASSERT_EQ(first.Brightness, 99);
     // Paint something in the tail cell first, so that its erasing shows.
@@ -155,14 +157,14 @@ TEST_F(AboutBoxTest, DropsDrawTheirHeadBrightTheirTrailDimAndEraseTheirTail) {
     box->outCanvas.fill(Qt::white);
 
     box->MatrixTick();
-    EXPECT_EQ(MatrixTickCount, 1);
+    EXPECT_EQ(rain.MatrixTickCount, 1);
     EXPECT_TRUE(CellHasColour(box->outCanvas, QRect(0, last * 12, 8, 12), QColor(148, 252, 98)));
     EXPECT_TRUE(
         CellHasColour(box->outCanvas, QRect(0, (last - 1) * 12, 8, 12), QColor(49, 84, 32)));
     EXPECT_TRUE(CellIsBlack(box->outCanvas, tail));
-    EXPECT_EQ(MatrixDrops[0].Y, last + 1) << "speed 3 moves on tick 0";
+    EXPECT_EQ(rain.MatrixDrops[0].Y, last + 1) << "speed 3 moves on tick 0";
     box->MatrixTick();
-    EXPECT_EQ(MatrixDrops[0].Y, last + 1) << "but not on tick 1";
+    EXPECT_EQ(rain.MatrixDrops[0].Y, last + 1) << "but not on tick 1";
 }
 
 TEST_F(AboutBoxTest, SlideIntervalFollowsTheDpiAt1xAnd2x) {

@@ -1,19 +1,17 @@
 // The arithmetic of the about box's falling characters.
 #include "about/MatrixRain.h"
 
+#include "support/NamedCases.h"
+
 #include <gtest/gtest.h>
 #include <ostream>
 
 namespace {
 
 // Answers every random draw with the largest value allowed.
-class HighestRandom {
-public:
-    HighestRandom() {
-        SetMatrixRandomForTesting([](int bound) { return bound - 1; });
-    }
-    ~HighestRandom() { SetMatrixRandomForTesting({}); }
-};
+int HighestRandom(int bound) {
+    return bound - 1;
+}
 
 } // namespace
 
@@ -60,20 +58,21 @@ TEST(MatrixRain, SpeedSaysOnWhichTicksTheHeadMoves) {
     EXPECT_EQ(moved3, std::vector<int>({0, 3, 6}));
     EXPECT_EQ(moved2, std::vector<int>({0, 2, 4, 6}));
 
+    const MatrixRain rain;
     TMatrixDrop drop{.X = 0, .Y = 5, .Speed = 3, .Brightness = 50};
     for (const int tick : ticks) {
-        AdvanceDrop(drop, tick, 33);
+        rain.advanceDrop(drop, tick, 33);
     }
     EXPECT_EQ(drop.Y, 8) << "three moves in eight ticks";
 }
 
 TEST(MatrixRain, AHeadPastTheBottomStartsAgainAtTheTop) {
-    HighestRandom random;
+    const MatrixRain rain(HighestRandom);
     TMatrixDrop drop{.X = 4, .Y = 33, .Speed = 1, .Brightness = 10};
-    AdvanceDrop(drop, 0, 33);
+    rain.advanceDrop(drop, 0, 33);
     EXPECT_EQ(drop.Y, 34) << "row matrixHeight + 1 is still reached";
     EXPECT_EQ(drop.Speed, 1);
-    AdvanceDrop(drop, 1, 33);
+    rain.advanceDrop(drop, 1, 33);
     EXPECT_EQ(drop.Y, 0);
     EXPECT_EQ(drop.X, 4);
     EXPECT_EQ(drop.Speed, 3);
@@ -114,10 +113,6 @@ struct SlideCase {
     int interval;
 };
 
-void PrintTo(const SlideCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class SlideIntervalTest : public ::testing::TestWithParam<SlideCase> {};
 
 TEST_P(SlideIntervalTest, FiveMillisecondsScaledByTheDpiRatio) {
@@ -133,39 +128,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, SlideIntervalTest,
                                            SlideCase{"ExactlyOne", 96, 480, 1},
                                            SlideCase{"NeverBelowOne", 96, 960, 1},
                                            SlideCase{"UnknownDpi", 96, 0, 5}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST(MatrixRain, TwoDropsPerColumnWithinTheirRanges) {
-    InitDrops(55, 33);
-    ASSERT_EQ(DropCount, 110);
-    for (int i = 0; i < DropCount; ++i) {
-        const TMatrixDrop& drop = MatrixDrops[static_cast<size_t>(i)];
+    MatrixRain rain;
+    rain.InitDrops(55, 33);
+    ASSERT_EQ(rain.DropCount, 110);
+    for (int i = 0; i < rain.DropCount; ++i) {
+        const TMatrixDrop& drop = rain.MatrixDrops[static_cast<size_t>(i)];
         EXPECT_EQ(drop.X, i % 55);
         EXPECT_TRUE(drop.Y >= 0 && drop.Y < 33) << drop.Y;
         EXPECT_TRUE(drop.Speed >= 1 && drop.Speed <= 3) << drop.Speed;
         EXPECT_TRUE(drop.Brightness >= 0 && drop.Brightness <= 99) << drop.Brightness;
     }
-    InitDrops(0, 33);
-    EXPECT_EQ(DropCount, 0);
+    rain.InitDrops(0, 33);
+    EXPECT_EQ(rain.DropCount, 0);
 }
 
 TEST(MatrixRain, NeverMoreThanFiveThousandDrops) {
-    HighestRandom random;
-    InitDrops(3000, 10); // a window 24000 pixels wide
-    EXPECT_EQ(DropCount, kMaxMatrixDrops);
-    const TMatrixDrop last = MatrixDrops[kMaxMatrixDrops - 1];
+    MatrixRain rain(HighestRandom);
+    rain.InitDrops(3000, 10); // a window 24000 pixels wide
+    EXPECT_EQ(rain.DropCount, kMaxMatrixDrops);
+    const TMatrixDrop last = rain.MatrixDrops[kMaxMatrixDrops - 1];
     EXPECT_EQ(last.X, 4999 % 3000);
-    AddDrop(3000, 10);
-    EXPECT_EQ(DropCount, kMaxMatrixDrops);
-    EXPECT_EQ(MatrixDrops[kMaxMatrixDrops - 1].X, last.X);
+    rain.AddDrop(3000, 10);
+    EXPECT_EQ(rain.DropCount, kMaxMatrixDrops);
+    EXPECT_EQ(rain.MatrixDrops[kMaxMatrixDrops - 1].X, last.X);
 }
 
 TEST(MatrixRain, CharactersComeFromTheAlphabetOnly) {
-    MatrixAlphabet = QStringLiteral("qbx");
+    MatrixRain rain;
+    rain.MatrixAlphabet = QStringLiteral("qbx");
     QString seen;
     for (int i = 0; i < 300; ++i) {
-        const QChar c = RandomMatrixChar();
-        ASSERT_TRUE(MatrixAlphabet.contains(c)) << int(c.unicode());
+        const QChar c = rain.randomChar();
+        ASSERT_TRUE(rain.MatrixAlphabet.contains(c)) << int(c.unicode());
         if (!seen.contains(c))
             seen += c;
     }

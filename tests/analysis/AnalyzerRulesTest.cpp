@@ -30,6 +30,19 @@ std::vector<double> WorkedExampleProfile(double afterCutoffDb) {
     return db;
 }
 
+// -45 dB up to bin rampStart, falling in a straight line over rampLength bins
+// to -118 dB, which fills the rest.
+std::vector<double> RampProfile(int rampStart, int rampLength) {
+    std::vector<double> db(1024, -118.0);
+    for (int b = 0; b < 1024; ++b) {
+        if (b < rampStart)
+            db[b] = -45.0;
+        else if (b < rampStart + rampLength)
+            db[b] = -45.0 - 73.0 * (b - rampStart) / rampLength;
+    }
+    return db;
+}
+
 ScriptedSource SourceWith(const std::vector<double>& profileDb, double kbps,
                           std::uint32_t rate = 44100) {
     ScriptedSource source;
@@ -207,13 +220,7 @@ TEST(AnalyzeAudioQuality, GradeTable) {
         {"gradual, at or above E", 900, 300, false, qvOk},
     };
     for (const Case& c : cases) {
-        std::vector<double> db(1024, -118.0);
-        for (int b = 0; b < 1024; ++b) {
-            if (b < c.rampStart)
-                db[b] = -45.0;
-            else if (b < c.rampStart + c.rampLength)
-                db[b] = -45.0 - 73.0 * (b - c.rampStart) / c.rampLength;
-        }
+        const std::vector<double> db = RampProfile(c.rampStart, c.rampLength);
         ScopedScriptedFile file(kFile, SourceWith(db, 320.0));
         const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
         EXPECT_EQ(r.SharpCutoff, c.sharp) << c.what << " cutoff " << r.CutoffHz;
@@ -261,13 +268,7 @@ TEST(AnalyzeAudioQuality, LowSampleRateReasonStaysUnlessLikely) {
         {300, 20, qvLikely, false},   // sharp: Likely replaces it
     };
     for (const Case& c : cases) {
-        std::vector<double> db(1024, -118.0);
-        for (int b = 0; b < 1024; ++b) {
-            if (b < c.rampStart)
-                db[b] = -45.0;
-            else if (b < c.rampStart + c.rampLength)
-                db[b] = -45.0 - 73.0 * (b - c.rampStart) / c.rampLength;
-        }
+        const std::vector<double> db = RampProfile(c.rampStart, c.rampLength);
         ScopedScriptedFile file(kFile, SourceWith(db, 128.0, 24000));
         const TAudioQualityResult r = AnalyzeAudioQuality(kFile);
         EXPECT_EQ(r.Verdict, c.verdict) << r.CutoffHz;

@@ -6,6 +6,7 @@
 #include "analysis/DecoderInput.h"
 #include "analysis/DecoderStream.h"
 #include "analysis/FileStream.h"
+#include "support/FileRoute.h"
 #include "support/TestMedia.h"
 
 #include <QTemporaryDir>
@@ -90,17 +91,26 @@ void WaitForReads(const SlowBytes& source, int reads) {
 // Routes one path to a decoder over the slow bytes while it lives.
 class ScopedSlowFile {
 public:
-    ScopedSlowFile(const QString& path, SlowBytes& source) {
-        SetChannelSourceFactoryForTesting(
-            [path, &source](const QString& requested) -> std::unique_ptr<ChannelSource> {
-                if (requested != path)
-                    return nullptr;
-                DecodeResult<std::unique_ptr<DecoderStream>> opened =
-                    DecoderStream::openInput(std::make_unique<SlowInput>(source));
-                return opened ? std::move(*opened) : nullptr;
-            });
-    }
-    ~ScopedSlowFile() { SetChannelSourceFactoryForTesting(nullptr); }
+    ScopedSlowFile(const QString& path, SlowBytes& source)
+        : m_route(path, [&source]() -> std::unique_ptr<ChannelSource> {
+              DecodeResult<std::unique_ptr<DecoderStream>> opened =
+                  DecoderStream::openInput(std::make_unique<SlowInput>(source));
+              return opened ? std::move(*opened) : nullptr;
+          }) {}
+
+private:
+    FileRoute m_route;
+};
+
+const QString kSlowMinutePath = QStringLiteral("/slow/share/minute.wav");
+
+// A minute of tone served slowly at kSlowMinutePath while it lives.
+struct SlowMinuteFile {
+    QTemporaryDir Dir;
+    SlowBytes Bytes;
+    ScopedSlowFile Route{kSlowMinutePath, Bytes};
+
+    SlowMinuteFile() { Bytes.bytes = MinuteOfTone(Dir); }
 };
 
 } // namespace
@@ -139,15 +149,13 @@ TEST(Cancellation, AStopEndsADecodeWaitingOnSlowReadsAtItsNextRead) {
 }
 
 TEST(Cancellation, AStoppedAnalysisGivesNoVerdictOnThePartItRead) {
-    QTemporaryDir dir;
-    SlowBytes source;
-    source.bytes = MinuteOfTone(dir);
-    const QString path = QStringLiteral("/slow/share/minute.wav");
-    ScopedSlowFile slowFile(path, source);
+    SlowMinuteFile file;
+    SlowBytes& source = file.Bytes;
 
     std::stop_source stop;
     TAudioQualityResult result;
-    std::jthread analysing([&] { result = AnalyzeAudioQuality(path, stop.get_token()); });
+    std::jthread analysing(
+        [&] { result = AnalyzeAudioQuality(kSlowMinutePath, stop.get_token()); });
     // Past the header: the decoding itself is under way.
     WaitForReads(source, 150);
     const int readsAtStop = source.reads.load();
@@ -161,14 +169,11 @@ TEST(Cancellation, AStoppedAnalysisGivesNoVerdictOnThePartItRead) {
 }
 
 TEST(Cancellation, TheTokenOfAnOpenReachesTheReadsOfTheStream) {
-    QTemporaryDir dir;
-    SlowBytes source;
-    source.bytes = MinuteOfTone(dir);
-    const QString path = QStringLiteral("/slow/share/minute.wav");
-    ScopedSlowFile slowFile(path, source);
+    SlowMinuteFile file;
+    SlowBytes& source = file.Bytes;
 
     std::stop_source stop;
-    const HSTREAM stream = CreateFileStream(path, stop.get_token());
+    const HSTREAM stream = CreateFileStream(kSlowMinutePath, stop.get_token());
     ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
     const int readsToOpen = source.reads.load();
     std::jthread reading([&] {

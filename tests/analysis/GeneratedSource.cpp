@@ -17,15 +17,5 @@ int GeneratedSource::nextFft2048(float magnitudes[1024]) {
     return 2048;
 }
 
-ScopedGeneratedFile::ScopedGeneratedFile(const QString& path, const GeneratedSource& prototype) {
-    SetChannelSourceFactoryForTesting(
-        [path, prototype](const QString& requested) -> std::unique_ptr<ChannelSource> {
-            if (requested != path)
-                return nullptr;
-            return std::make_unique<GeneratedSource>(prototype);
-        });
-}
-
-ScopedGeneratedFile::~ScopedGeneratedFile() {
-    SetChannelSourceFactoryForTesting(nullptr);
-}
+ScopedGeneratedFile::ScopedGeneratedFile(const QString& path, const GeneratedSource& prototype)
+    : m_route(path, [prototype] { return std::make_unique<GeneratedSource>(prototype); }) {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/ChannelSource.h"
+#include "support/FileRoute.h"
 
 #include <QString>
 #include <cstdint>
@@ -31,5 +32,7 @@ private:
 class ScopedGeneratedFile {
 public:
     ScopedGeneratedFile(const QString& path, const GeneratedSource& prototype);
-    ~ScopedGeneratedFile();
+
+private:
+    FileRoute m_route;
 };

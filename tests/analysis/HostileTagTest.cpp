@@ -4,6 +4,7 @@
 // the way (the sanitizer build traps one).
 #include "HostileMedia.h"
 #include "analysis/AudioAnalyzer.h"
+#include "support/NamedCases.h"
 #include "support/TestMedia.h"
 
 #include <QTemporaryDir>
@@ -34,10 +35,6 @@ struct TagCase {
     std::int32_t kbps;
 };
 
-void PrintTo(const TagCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class HostileBitrateTag : public ::testing::TestWithParam<TagCase> {};
 
 TEST_P(HostileBitrateTag, OnlyAWholeNumberWithinSixtyFourBitsCounts) {
@@ -63,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // In range, but more than the column holds: it saturates there.
                       TagCase{"LargestSigned", QStringLiteral("9223372036854775807"),
                               std::numeric_limits<std::int32_t>::max()}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // Blocks that each claim a quarter of the 64-bit range or more: summed for
 // the bitrate estimate they would pass the limit after a handful.

@@ -20,15 +20,7 @@ std::vector<float> FrameFromDb(const std::vector<double>& levelsDb) {
     return frame;
 }
 
-ScopedScriptedFile::ScopedScriptedFile(const QString& path, ScriptedSource prototype) {
-    SetChannelSourceFactoryForTesting(
-        [path, prototype](const QString& requested) -> std::unique_ptr<ChannelSource> {
-            if (requested != path)
-                return nullptr;
-            return std::make_unique<ScriptedSource>(prototype);
-        });
-}
-
-ScopedScriptedFile::~ScopedScriptedFile() {
-    SetChannelSourceFactoryForTesting(nullptr);
-}
+ScopedScriptedFile::ScopedScriptedFile(const QString& path, ScriptedSource prototype)
+    : m_route(path, [prototype = std::move(prototype)] {
+          return std::make_unique<ScriptedSource>(prototype);
+      }) {}

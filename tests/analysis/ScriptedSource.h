@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/ChannelSource.h"
+#include "support/FileRoute.h"
 
 #include <QString>
 #include <cstdint>
@@ -35,5 +36,7 @@ std::vector<float> FrameFromDb(const std::vector<double>& levelsDb);
 class ScopedScriptedFile {
 public:
     ScopedScriptedFile(const QString& path, ScriptedSource prototype);
-    ~ScopedScriptedFile();
+
+private:
+    FileRoute m_route;
 };

@@ -2,6 +2,7 @@
 // signal: swelling pink noise whose top octaves lie low, as in most music,
 // under two steady tones.
 #include "analysis/SourceAssessment.h"
+#include "support/SameQuality.h"
 #include "support/TestMedia.h"
 
 #include <QTemporaryDir>
@@ -122,15 +123,8 @@ TEST_F(SourceEndToEnd, SecondOpinionLeavesTheVerdictAlone) {
     const QString mp3 = Encode(s_master, "verdict.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"});
     const QString transcode = Encode(mp3, "verdict.flac", {"-c:a", "flac"});
     for (const QString& file : {s_master, mp3, transcode}) {
-        const TAudioQualityResult alone = AnalyzeAudioQuality(file);
-        const TAudioQualityResult both = AnalyzeQualityAndSource(file).Quality;
-        EXPECT_EQ(both.SampleRate, alone.SampleRate);
-        EXPECT_EQ(both.BitrateKbps, alone.BitrateKbps);
-        EXPECT_EQ(both.CutoffHz, alone.CutoffHz);
-        EXPECT_EQ(both.SharpCutoff, alone.SharpCutoff);
-        EXPECT_EQ(both.Verdict, alone.Verdict);
-        EXPECT_EQ(both.IsSuspicious, alone.IsSuspicious);
-        EXPECT_EQ(both.Reason, alone.Reason);
+        ExpectSameQuality(AnalyzeQualityAndSource(file).Quality, AnalyzeAudioQuality(file),
+                          file.toStdString());
     }
 }
 

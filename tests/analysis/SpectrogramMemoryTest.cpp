@@ -4,6 +4,7 @@
 #include "analysis/ChannelSource.h"
 #include "analysis/Spectrogram.h"
 #include "analysis/SpectrogramColumns.h"
+#include "support/FileRoute.h"
 #include "support/TestMedia.h"
 
 #include <QFile>
@@ -114,18 +115,17 @@ TEST(SpectrogramMemory, RenderingALyingStreamStaysSmall) {
         GTEST_SKIP() << "this heap is invisible to mallinfo2";
     const QString path = QStringLiteral("/scripted/claims-ten-hours.mp3");
     std::size_t peak = 0;
-    SetChannelSourceFactoryForTesting(
-        [&](const QString& requested) -> std::unique_ptr<ChannelSource> {
-            if (requested != path)
-                return nullptr;
+    std::size_t before = 0;
+    QImage picture;
+    {
+        const FileRoute route(path, [&peak] {
             auto source = std::make_unique<LyingSource>();
             source->peakHeap = &peak;
             return source;
         });
-    const std::size_t before = HeapInUse();
-    QImage picture;
-    RenderSpectrogram(path, picture);
-    SetChannelSourceFactoryForTesting(nullptr);
+        before = HeapInUse();
+        RenderSpectrogram(path, picture);
+    }
 
     ASSERT_EQ(picture.width(), 216); // ten seconds of 2048-sample frames
     // Ten hours of cells would be 794 MB; ten seconds fit in one 2 MiB block

@@ -5,6 +5,7 @@
 
 #include "GeneratedSource.h"
 #include "ScriptedSource.h"
+#include "UndrawableFiles.h"
 #include "analysis/BASS.h"
 #include "analysis/SpectrogramLevels.h"
 #include "support/TestMedia.h"
@@ -171,41 +172,16 @@ TEST(SpectrogramLevels, GrowsOneBlockAtATimeAndKeepsFramesApart) {
 }
 
 TEST(RenderSpectrogram, FailuresLeaveThePictureExactlyAsItWas) {
-    QTemporaryDir dir;
-    const QString shortWav = WriteWav(dir.filePath(QStringLiteral("short.wav")),
-                                      SineAtBin(40, 44100, 2047, 0.5f), 44100);
-    const QString notAudio = WriteBytes(dir.filePath(QStringLiteral("notes.mp3")), "not sound");
-
-    ScriptedSource noFrames; // claims a second, delivers nothing
-    noFrames.frames = 44100;
-    ScriptedSource unknownLength;
-    unknownLength.frames = std::nullopt;
-    unknownLength.spectra.assign(5, std::vector<float>(1024, 0.5f));
-
-    const struct {
-        const char* name;
-        QString path;
-        std::optional<ScriptedSource> script;
-    } cases[] = {
-        {"missing file", dir.filePath(QStringLiteral("missing.wav")), std::nullopt},
-        {"not a media file", notAudio, std::nullopt},
-        {"2047 samples: no whole frame planned", shortWav, std::nullopt},
-        {"decoder delivers no frame", kScripted, noFrames},
-        {"length unknown", kScripted, unknownLength},
-    };
-    for (const auto& c : cases) {
-        std::optional<ScopedScriptedFile> route;
-        if (c.script)
-            route.emplace(c.path, *c.script);
+    TryUndrawableFiles([](const UndrawableFile& c) {
         QImage picture(7, 5, QImage::Format_RGB32);
         picture.fill(QColor(10, 200, 30));
         const QImage before = picture;
         const qint64 key = picture.cacheKey();
-        RenderSpectrogram(c.path, picture);
-        EXPECT_EQ(picture.cacheKey(), key) << c.name;
-        EXPECT_EQ(picture, before) << c.name;
-        EXPECT_EQ(picture.format(), QImage::Format_RGB32) << c.name;
-    }
+        RenderSpectrogram(c.Path, picture);
+        EXPECT_EQ(picture.cacheKey(), key) << c.Name;
+        EXPECT_EQ(picture, before) << c.Name;
+        EXPECT_EQ(picture.format(), QImage::Format_RGB32) << c.Name;
+    });
 }
 
 TEST(RenderSpectrogram, SilentFileIsAllBlack) {

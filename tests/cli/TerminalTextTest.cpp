@@ -1,6 +1,8 @@
 // What korvane-cli's table and progress make of the characters in a name.
 #include "cli/TerminalText.h"
 
+#include "support/NamedCases.h"
+
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -9,10 +11,6 @@ struct TerminalCase {
     QString text;
     QString shown;
 };
-
-void PrintTo(const TerminalCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class TerminalTextTest : public ::testing::TestWithParam<TerminalCase> {};
 
@@ -47,4 +45,4 @@ INSTANTIATE_TEST_SUITE_P(
                      QStringLiteral("a\\u2028b\\u2029")},
         TerminalCase{"BackslashStaysUnambiguous", QStringLiteral("a\\x1b"),
                      QStringLiteral("a\\\\x1b")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

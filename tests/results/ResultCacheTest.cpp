@@ -5,6 +5,7 @@
 
 #include "results/CachedAnalysis.h"
 #include "results/StoredReport.h"
+#include "support/SameQuality.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
@@ -57,15 +58,7 @@ QualityAndSource Sample(int n) {
 }
 
 void ExpectSame(const QualityAndSource& x, const QualityAndSource& y) {
-    const TAudioQualityResult& a = x.Quality;
-    const TAudioQualityResult& b = y.Quality;
-    EXPECT_EQ(a.SampleRate, b.SampleRate);
-    EXPECT_EQ(a.BitrateKbps, b.BitrateKbps);
-    EXPECT_EQ(a.CutoffHz, b.CutoffHz);
-    EXPECT_EQ(a.SharpCutoff, b.SharpCutoff);
-    EXPECT_EQ(a.Verdict, b.Verdict);
-    EXPECT_EQ(a.IsSuspicious, b.IsSuspicious);
-    EXPECT_EQ(a.Reason, b.Reason);
+    ExpectSameQuality(x.Quality, y.Quality);
     const SourceAssessment& p = x.Source;
     const SourceAssessment& q = y.Source;
     EXPECT_EQ(p.Kind, q.Kind);

@@ -4,6 +4,7 @@
 
 #include "ScriptedServer.h"
 #include "VendorServerProcess.h"
+#include "support/NamedCases.h"
 
 #include <QElapsedTimer>
 #include <chrono>
@@ -15,12 +16,22 @@ using namespace vendortest;
 
 namespace {
 
-PostOptions QuickOptions(const QString& caFile = QString()) {
+// Both time-outs set to `timeoutMs`.
+PostOptions WithTimeouts(int timeoutMs, const QString& caFile = QString()) {
     PostOptions options;
-    options.ConnectTimeoutMs = 5000;
-    options.ResponseTimeoutMs = 5000;
+    options.ConnectTimeoutMs = timeoutMs;
+    options.ResponseTimeoutMs = timeoutMs;
     options.CaFile = caFile;
     return options;
+}
+
+PostOptions QuickOptions(const QString& caFile = QString()) {
+    return WithTimeouts(5000, caFile);
+}
+
+// The check endpoint of a loopback listener.
+QString CheckUrl(const SilentListener& listener) {
+    return QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(listener.Port());
 }
 
 const QStringList kFeedbackFields{
@@ -38,11 +49,6 @@ struct EncodingCase {
     QStringList fields;
     QByteArray body;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const EncodingCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class FormEncodingTest : public ::testing::TestWithParam<EncodingCase> {};
 
@@ -69,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {QStringLiteral("a=1"), QStringLiteral("junk"), QStringLiteral("b=2")},
                      "a=1&b=2"},
         EncodingCase{"NothingAtAll", {}, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(PostFormTest, FieldsArriveIntactInTheirOrderOverHttpAndHttps) {
     VendorServerProcess server({.Https = true});
@@ -152,14 +158,10 @@ TEST(PostFormTest, ErrorStatusRaisesOnlyOverPlainHttp) {
 TEST(PostFormTest, AServerThatNeverAnswersIsGivenUpOnWithinTheTimeouts) {
     SilentListener silent;
     ASSERT_GT(silent.Port(), 0);
-    PostOptions options;
-    options.ConnectTimeoutMs = 300;
-    options.ResponseTimeoutMs = 300;
+    const PostOptions options = WithTimeouts(300);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_THROW(PostForm(QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port()),
-                          {QStringLiteral("cmd=check")}, options),
-                 PostFormError);
+    EXPECT_THROW(PostForm(CheckUrl(silent), {QStringLiteral("cmd=check")}, options), PostFormError);
     // The ten-second defaults would take twenty; the injected ones well under five.
     EXPECT_LT(clock.elapsed(), 5000);
 }
@@ -169,9 +171,7 @@ TEST(PostFormTest, AServerThatNeverAnswersIsGivenUpOnWithinTheTimeouts) {
 TEST(PostFormTest, AStopAbandonsARequestThatWaitsForAnAnswer) {
     SilentListener silent;
     ASSERT_GT(silent.Port(), 0);
-    PostOptions options;
-    options.ConnectTimeoutMs = 60000;
-    options.ResponseTimeoutMs = 60000;
+    const PostOptions options = WithTimeouts(60000);
     std::stop_source stop;
     bool stopped = false;
     QElapsedTimer clock;
@@ -179,8 +179,8 @@ TEST(PostFormTest, AStopAbandonsARequestThatWaitsForAnAnswer) {
     {
         std::jthread posting([&] {
             try {
-                PostForm(QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port()),
-                         {QStringLiteral("cmd=check")}, options, stop.get_token());
+                PostForm(CheckUrl(silent), {QStringLiteral("cmd=check")}, options,
+                         stop.get_token());
             } catch (const PostFormStopped&) {
                 stopped = true;
             }
@@ -192,9 +192,9 @@ TEST(PostFormTest, AStopAbandonsARequestThatWaitsForAnAnswer) {
     EXPECT_LT(clock.elapsed(), 10000) << "abandoned, not left to run into its time-outs";
 
     // Asked to stop beforehand: no request at all.
-    EXPECT_THROW(PostForm(QStringLiteral("http://127.0.0.1:%1/php/check2.php").arg(silent.Port()),
-                          {QStringLiteral("cmd=check")}, options, stop.get_token()),
-                 PostFormStopped);
+    EXPECT_THROW(
+        PostForm(CheckUrl(silent), {QStringLiteral("cmd=check")}, options, stop.get_token()),
+        PostFormStopped);
 }
 
 struct BodySizeCase {
@@ -203,11 +203,6 @@ struct BodySizeCase {
     bool chunked;
     bool accepted;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const BodySizeCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class BodyCapTest : public ::testing::TestWithParam<BodySizeCase> {};
 
@@ -246,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BodySizeCase{"OneByteMore", (1 << 20) + 1, false, false},
                       BodySizeCase{"ChunkedOneByteMore", (1 << 20) + 1, true, false},
                       BodySizeCase{"ChunkedEightMebibytes", 8 << 20, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 struct CharsetCase {
     const char* name;
@@ -254,11 +249,6 @@ struct CharsetCase {
     std::string type;
     QString text;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const CharsetCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class CharsetTest : public ::testing::TestWithParam<CharsetCase> {};
 
@@ -281,4 +271,4 @@ INSTANTIATE_TEST_SUITE_P(
                                   QStringLiteral("caf\u00e9")},
                       CharsetCase{"UnknownIsUtf8", "caf\xC3\xA9",
                                   "text/plain; charset=x-unheard-of", QStringLiteral("caf\u00e9")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

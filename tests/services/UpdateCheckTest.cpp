@@ -7,6 +7,7 @@
 #include "platform/SystemInfo.h"
 #include "services/TextScramble.h"
 #include "services/WebHelpers.h"
+#include "support/NamedCases.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -95,11 +96,6 @@ struct StartCase {
     QString checkErrors = {};
     int showUpdate = 1;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const StartCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class UpdateCheckStartsTest : public ::testing::TestWithParam<StartCase> {};
 
@@ -218,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 .currentVersion = QStringLiteral("1.5"),
                                 .downloadUrl = kOlderUrl,
                                 .checkErrors = QStringLiteral("INVALIDSERVERRESPONSE")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(UpdateCheckTest, SecureAnswerIsUsedAndThePlainServerNotAsked) {
     VendorServerProcess server({.Https = true});
@@ -283,10 +279,6 @@ struct StoredTransportCase {
     bool trusted;
 };
 
-void PrintTo(const StoredTransportCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class StoredAddressTest : public ::testing::TestWithParam<StoredTransportCase> {};
 
 // A start that makes no contact still loads the stored address, and with it
@@ -309,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredTransportCase{"OverHttp", QStringLiteral("0"), false},
                       StoredTransportCase{"StoredBeforeItWasKept", std::nullopt, false},
                       StoredTransportCase{"Garbled", QStringLiteral("yes"), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(UpdateCheckTest, BothTransportsFailingRecordsBothAndKeepsTheStore) {
     CheckRun run(EarlierToday(1));
@@ -336,11 +328,6 @@ struct AnswerCase {
     QString downloadUrl;
     bool notice;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const AnswerCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class UpdateAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
 
@@ -380,7 +367,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"BlankInFrontOfTheVersion",
                    " <version>2.0</version>\r\n<url>https://example.org/w</url>", QString(),
                    QString(), QStringLiteral("https://example.org/w"), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(UpdateCheckTest, SixthStartIsCountedByTheUsersShortDate) {
     // Without an injected date the check compares the user's short date.

@@ -5,6 +5,7 @@
 #include "HostileClients.h"
 #include "VendorServerProcess.h"
 #include "services/FormPost.h"
+#include "support/NamedCases.h"
 
 #include <QByteArray>
 #include <arpa/inet.h>
@@ -48,10 +49,6 @@ struct RawCase {
     std::string status;
     bool stored;
 };
-
-void PrintTo(const RawCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class VendorRawRequestTest : public ::testing::TestWithParam<RawCase> {};
 
@@ -125,17 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         RawCase{"JunkLine", QByteArray("\x16\x03\x01\x00\xff junk \x01\r\n\r\n", 16), "400",
                 false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 struct FloodCase {
     const char* name;
     HostileKind kind;
     std::string status;
 };
-
-void PrintTo(const FloodCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class VendorFloodTest : public ::testing::TestWithParam<FloodCase> {};
 
@@ -161,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FloodCase{"HugeLength", HostileKind::Oversized, "413"},
                       FloodCase{"InflatingBody", HostileKind::Compressed, "415"},
                       FloodCase{"EndlessHeaders", HostileKind::HeaderFlood, "400"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(VendorHostileTest, SlowClientsAreCutAtTheDeadlineAndTheProgramIsStillServed) {
     VendorServerProcess server(

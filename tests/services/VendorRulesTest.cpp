@@ -4,6 +4,7 @@
 #include "LogText.h"
 #include "feedback/Feedback.h"
 #include "services/FormPost.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
 #include <ostream>
@@ -55,10 +56,6 @@ struct RuleCase {
     std::string refusal; // empty: stored
 };
 
-void PrintTo(const RuleCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class VendorFormRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
 TEST_P(VendorFormRuleTest, StoresOnlyKnownFieldsOfKnownCommandsWithinTheirCaps) {
@@ -104,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "field appname not UTF-8"},
         RuleCase{"FourByteSequence", true, With(kProgramFeedback, "feedback", "\xF0\x9F\x8E\xA7"),
                  ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // The longest message the form lets a person write, in the script that
 // costs most bytes, with a translated phrase and an address: the body the
@@ -148,10 +145,6 @@ struct LogCase {
     std::string logged;
 };
 
-void PrintTo(const LogCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class VendorLogTextTest : public ::testing::TestWithParam<LogCase> {};
 
 TEST_P(VendorLogTextTest, OnlyPrintableAsciiReachesTheLog) {
@@ -169,4 +162,4 @@ INSTANTIATE_TEST_SUITE_P(
                       LogCase{"DeleteAndC1", "\x7f\xc2\x9b", "\\x7f\\xc2\\x9b"},
                       LogCase{"BidiOverride", "\xe2\x80\xae", "\\xe2\\x80\\xae"},
                       LogCase{"LongIsCut", std::string(40, 'a'), std::string(32, 'a') + "..."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

@@ -2,6 +2,7 @@
 
 #include "services/TextScramble.h"
 #include "services/UpdateCheck.h"
+#include "support/NamedCases.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -13,11 +14,6 @@ struct TagCase {
     QString tag;
     QString value;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const TagCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ExtractTagValueTest : public ::testing::TestWithParam<TagCase> {};
 
@@ -47,18 +43,13 @@ INSTANTIATE_TEST_SUITE_P(
         TagCase{"EmptyLine", QString(), QStringLiteral("url"), QString()},
         TagCase{"InnerMarkupKept", QStringLiteral("<url><b>x</b></url>"), QStringLiteral("url"),
                 QStringLiteral("<b>x</b>")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 struct ScrambleCase {
     const char* name;
     QString text;
     std::uint16_t key;
 };
-
-// Test names already say which case; print only that.
-void PrintTo(const ScrambleCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ScrambleRoundTripTest : public ::testing::TestWithParam<ScrambleCase> {};
 
@@ -81,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScrambleCase{"KeyMax", QStringLiteral("abc"), 0xFFFF},
         ScrambleCase{"NonAscii", QStringLiteral("D\u00fcsseldorf \u20ac \U0001F600"), 0xBEEF},
         ScrambleCase{"Long", QString(5000, QLatin1Char('z')), 0x7F6A}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(ScrambleTextTest, FollowsTheKeystream) {
     // By hand: first byte 0x41 ^ 0x00; the state becomes
@@ -107,11 +98,6 @@ struct AddressCase {
     bool web;
 };
 
-// Test names already say which case; print only that.
-void PrintTo(const AddressCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class IsWebAddressTest : public ::testing::TestWithParam<AddressCase> {};
 
 TEST_P(IsWebAddressTest, OnlyHttpAndHttpsWithAHost) {
@@ -133,17 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"NoHost", QStringLiteral("http:///etc/passwd"), false},
         AddressCase{"Relative", QStringLiteral("korvane.tar.xz"), false},
         AddressCase{"Blank", QStringLiteral("   "), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 struct VendorAddressCase {
     const char* name;
     QString address;
     bool vendors;
 };
-
-void PrintTo(const VendorAddressCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class IsVendorAddressTest : public ::testing::TestWithParam<VendorAddressCase> {};
 
@@ -179,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
         VendorAddressCase{"EncodedDot", QStringLiteral("https://www.quiblex%2Ecom.evil.example/"),
                           false},
         VendorAddressCase{"Empty", QString(), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(VendorAddressTest, AnAddressByNumberHasNoSubdomains) {
     EXPECT_TRUE(
@@ -194,10 +176,6 @@ struct NoticeAddressCase {
     bool fromHttps;
     QString opened;
 };
-
-void PrintTo(const NoticeAddressCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class NoticeAddressTest : public ::testing::TestWithParam<NoticeAddressCase> {};
 
@@ -229,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                           QStringLiteral("http://www.quiblex.com")},
         NoticeAddressCase{"NotAWebAddress", QStringLiteral("file:///usr/bin/xterm"), true,
                           QStringLiteral("http://www.quiblex.com")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(CheckErrorsTest, BlankMessagesAreNotRecordedOthersAreJoinedByTwoCarriageReturns) {
     CheckState state;
