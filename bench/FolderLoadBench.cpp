@@ -8,6 +8,7 @@
 #include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
+#include "platform/DataFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
         return 64;
     }
     const DecoderSetup decoder(DecoderLog::Silent);
-    AppFormEnvironment environment = AppFormEnvironment::Standard();
+    AppFormEnvironment environment = AppFormEnvironment::Standard(
+        StartAppContext(QCoreApplication::applicationFilePath(), UserDataFolder()));
     if (std::strcmp(argv[2], "rows") == 0) {
         environment.Analyze = [](const QString& path, std::stop_token) {
             FileReport report;

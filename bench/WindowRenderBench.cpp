@@ -13,6 +13,7 @@
 #include "analysis/FileReport.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
+#include "platform/DataFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
         return 64;
     }
     const DecoderSetup decoder(DecoderLog::Silent);
-    AppFormEnvironment environment = AppFormEnvironment::Standard();
+    AppFormEnvironment environment = AppFormEnvironment::Standard(
+        StartAppContext(QCoreApplication::applicationFilePath(), UserDataFolder()));
     environment.Analyze = [](const QString& path, std::stop_token) {
         FileReport report;
         report.Path = path;

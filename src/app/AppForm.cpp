@@ -4,25 +4,22 @@
 #include "analysis/BASS.h"
 #include "analysis/Spectrogram.h"
 #include "app/AddFilesFilter.h"
-#include "app/AppValues.h"
 #include "app/ImageList.h"
 #include "app/OnlineHelp.h"
 #include "app/ResultList.h"
 #include "app/SettingsIni.h"
 #include "app/SpectrumPanel.h"
 #include "platform/BusyCursor.h"
-#include "platform/DataFolder.h"
 #include "results/CachedAnalysis.h"
 #include "results/ResultCache.h"
+#include "services/NewVersionNotice.h"
 #include "services/UpdateCheckController.h"
 #include "services/WebHelpers.h"
-#include "translation/Language.h"
 #include "translation/LanguageSetting.h"
 #include "translation/TranslateForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -37,10 +34,9 @@
 #include <QVBoxLayout>
 #include <exception>
 
-AppFormEnvironment AppFormEnvironment::Standard() {
+AppFormEnvironment AppFormEnvironment::Standard(AppContext context) {
     AppFormEnvironment environment;
-    environment.ExecutablePath = QCoreApplication::applicationFilePath();
-    environment.UserDataFolder = ::UserDataFolder();
+    environment.Context = std::move(context);
     environment.Cache =
         std::make_shared<ResultCache>(ResultCache::DefaultPath(), AnalysisVersionText());
     environment.Analyze = [cache = environment.Cache](const QString& path, std::stop_token stop) {
@@ -58,8 +54,9 @@ AppFormEnvironment AppFormEnvironment::Standard() {
         return RenderSpectrogramFile(path, std::move(stop));
     };
     environment.OpenUrl = ::OpenUrl;
-    environment.ShowError = [](QWidget* parent, const QString& text) {
-        QMessageBox::critical(parent, AppTitle, text);
+    environment.ShowError = [title = environment.Context.AppTitle](QWidget* parent,
+                                                                   const QString& text) {
+        QMessageBox::critical(parent, title, text);
     };
     environment.Dialogs = FileDialogs::Standard();
     environment.CheckForUpdates = true;
@@ -68,7 +65,8 @@ AppFormEnvironment AppFormEnvironment::Standard() {
 }
 
 TAppForm::TAppForm(AppFormEnvironment environment, QWidget* parent)
-    : QMainWindow(parent), m_environment(std::move(environment)) {
+    : QMainWindow(parent), m_environment(std::move(environment)),
+      m_noticeCountdown(std::make_shared<NoticeCountdown>()) {
     setObjectName(QStringLiteral("AppForm"));
     setWindowIcon(ImageListIcon(QStringLiteral("korvane")));
     createMenus();
@@ -97,24 +95,17 @@ TAppForm::~TAppForm() {
     FormDestroy();
 }
 
+// The program's identity, data folder, settings.ini and language were found
+// by main() before the window (StartAppContext); the window shows and uses them.
 void TAppForm::FormCreate() {
-    SetAppValues(ReadAppIdentity(m_environment.ExecutablePath));
-    setWindowTitle(AppTitle);
+    const AppContext& context = m_environment.Context;
+    setWindowTitle(context.AppTitle);
 
     setAcceptDrops(true);
 
-    DataFolder = ChooseDataFolder(QFileInfo(m_environment.ExecutablePath).absolutePath(),
-                                  m_environment.UserDataFolder, AppCompanyName, AppProductName);
-    SettingsIni = OpenSettingsIni(DataFolder + QStringLiteral("settings.ini"));
-
-    // A damaged language file leaves the secondary windows in English; it is
-    // no reason to refuse to start. A language chosen in the language dialog
-    // wins over the automatic choice.
+    SettingsIni = context.SettingsIni;
     ShowScaleAndCutoff1->setChecked(StoredScaleAndCutoff(*SettingsIni));
-    InitLanguage(StoredLanguageChoice(*SettingsIni));
-    if (!LanguageLoadError().isEmpty())
-        qWarning("%s", qUtf8Printable(LanguageLoadError()));
-    Language1->setVisible(!LanguageFiles.isEmpty());
+    Language1->setVisible(!context.Language.LanguageFiles.isEmpty());
 
     OpenDialogFilter = AddFilesFilterText();
     FoundFiles.clear();
@@ -365,7 +356,7 @@ void TAppForm::Exit1Click() {
 
 void TAppForm::Help2Click() {
     try {
-        m_environment.OpenUrl(OnlineHelpUrl(VendorHost(), AppProductName));
+        m_environment.OpenUrl(OnlineHelpUrl(VendorHost(), m_environment.Context.AppProductName));
     } catch (...) {
         // Help is a convenience; whatever the desktop does with it is its affair.
     }

@@ -2,6 +2,7 @@
 
 #include "analysis/OrderedAnalysis.h"
 #include "analysis/Spectrogram.h"
+#include "app/AppContext.h"
 #include "app/FileDialogs.h"
 #include "app/PanelOverlay.h"
 #include "platform/UrlOpener.h"
@@ -19,6 +20,7 @@
 #include <thread>
 
 class BusyCursorGuard;
+class NoticeCountdown;
 class QAction;
 class QLabel;
 class QMenu;
@@ -36,8 +38,9 @@ class SpectrumPanel;
 
 // What the main window takes from its surroundings; tests replace parts.
 struct AppFormEnvironment {
-    QString ExecutablePath;     // its version block and its folder (data folder)
-    QString UserDataFolder;     // where the data folder goes when the above is not writable
+    // Who the program is, its data folder, settings.ini and the interface
+    // language, as main() found them at the start of the run.
+    AppContext Context;
     FileReportFunction Analyze; // one file's analysis, on an analysis thread
     // The results kept between runs that Analyze goes through, for File >
     // Forget Stored Results; null when there are none.
@@ -59,9 +62,9 @@ struct AppFormEnvironment {
     // Empty: the script runs detached and the application quits.
     std::function<void(const QString& script, const QString& workingFolder)> Restart;
 
-    // The running program's: this executable, the real analysis on all cores
+    // The running program's: `context`, the real analysis on all cores
     // through the user's results cache, the desktop's dialogs and URL handler.
-    static AppFormEnvironment Standard();
+    static AppFormEnvironment Standard(AppContext context);
 };
 
 // The main window: menus, toolbar, the result list, the spectrum panel and
@@ -115,7 +118,7 @@ public:
     QTimer* TimerChecker = nullptr;
     QTimer* TimerDrawItem = nullptr;
 
-    std::unique_ptr<QSettings> SettingsIni;
+    std::shared_ptr<QSettings> SettingsIni; // the run's, from the context
     QStringList FoundFiles;
     QString LastFolder;
     QString LastDrawnFile;
@@ -243,6 +246,8 @@ private:
 
     AppFormEnvironment m_environment;
     std::unique_ptr<UpdateCheckController> m_updateCheck;
+    // Shared by every new-version notice the window opens during the run.
+    std::shared_ptr<NoticeCountdown> m_noticeCountdown;
     QLabel* m_statusPanel = nullptr;
     QProgressBar* m_progress = nullptr;
     QShortcut* m_escape = nullptr;

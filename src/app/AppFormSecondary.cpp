@@ -3,7 +3,6 @@
 // new one, modally, and frees it when it closes.
 #include "about/AboutBox.h"
 #include "app/AppForm.h"
-#include "app/AppValues.h"
 #include "feedback/FeedbackForm.h"
 #include "services/NewVersionNotice.h"
 #include "services/UpdateCheckController.h"
@@ -24,30 +23,34 @@ UrlOpenerFunction Opener(const UrlOpenerFunction& open) {
 } // namespace
 
 void TAppForm::About1Click() {
+    const AppContext& context = m_environment.Context;
     AboutBoxOptions options;
-    options.ProductName = AppProductName;
-    options.AppVersion = AppVersion;
+    options.ProductName = context.AppProductName;
+    options.AppVersion = context.AppVersion;
     options.AppIcon = windowIcon();
-    options.ExecutableFolder = QFileInfo(m_environment.ExecutablePath).absolutePath();
+    options.ExecutableFolder = QFileInfo(context.ExecutablePath).absolutePath();
     options.OpenUrl = Opener(m_environment.OpenUrl);
     TAboutBox box(options, this);
     box.exec();
 }
 
 void TAppForm::SendFeedback1Click() {
+    const AppContext& context = m_environment.Context;
     FeedbackFormOptions options;
-    options.ProductName = AppProductName;
-    options.AppTitle = AppTitle;
-    options.AppVersion = AppVersion;
+    options.ProductName = context.AppProductName;
+    options.AppTitle = context.AppTitle;
+    options.AppVersion = context.AppVersion;
     TFeedbackForm form(options, this);
     form.exec();
 }
 
 void TAppForm::Language1Click() {
+    const AppContext& context = m_environment.Context;
     TranslateFormOptions options;
     options.SetLanguageFile = [this](const QString& fileName) { SetLanguageFile(fileName); };
-    options.DataFolder = DataFolder;
-    options.ExecutablePath = m_environment.ExecutablePath;
+    options.Language = context.Language;
+    options.DataFolder = context.DataFolder;
+    options.ExecutablePath = context.ExecutablePath;
     options.Restart = m_environment.Restart;
     options.OpenUrl = Opener(m_environment.OpenUrl);
     TTranslateForm dialog(options, this);
@@ -66,11 +69,12 @@ void TAppForm::TimerCheckerTimer() {
     TimerChecker->stop();
     if (!m_environment.CheckForUpdates || m_updateCheck)
         return;
+    const AppContext& context = m_environment.Context;
     CheckConfig config;
-    config.AppTitle = AppTitle;
-    config.AppVersion = AppVersion;
-    config.StoreOrganization = AppCompanyName;
-    config.StoreApplication = AppProductName;
+    config.AppTitle = context.AppTitle;
+    config.AppVersion = context.AppVersion;
+    config.StoreOrganization = context.AppCompanyName;
+    config.StoreApplication = context.AppProductName;
     if (m_environment.AdjustUpdateCheck)
         m_environment.AdjustUpdateCheck(config);
     m_updateCheck = std::make_unique<UpdateCheckController>(config);
@@ -86,11 +90,12 @@ void TAppForm::updateCheckFinished(const UpdateCheckController::Outcome& outcome
         UpdateNotifications1->setChecked(false);
     if (outcome.ShowNotice) {
         NewVerOptions options;
-        options.ProductName = AppProductName;
+        options.ProductName = m_environment.Context.AppProductName;
         options.ServerVersion = m_updateCheck->serverVersion();
         options.DownloadUrl = m_updateCheck->downloadUrl();
         options.DownloadUrlFromHttps = m_updateCheck->downloadUrlFromHttps();
         options.OpenUrl = m_environment.OpenUrl;
+        options.Countdown = m_noticeCountdown;
         TNewVer::Open(std::move(options), this);
     }
 }

@@ -1,7 +1,6 @@
 // The spectrum panel: follows the chosen row, renders its spectrogram once
 // per change, and saves what it shows.
 #include "app/AppForm.h"
-#include "app/AppValues.h"
 #include "app/ResultList.h"
 #include "app/SpectrumPanel.h"
 #include "platform/BusyCursor.h"

@@ -1,8 +1,11 @@
 // The korvane program: one main window over the analysis core.
 #include "analysis/DecoderSetup.h"
+#include "app/AppContext.h"
 #include "app/AppForm.h"
 #include "app/ApplicationNames.h"
+#include "platform/DataFolder.h"
 #include "platform/NamedInstanceLock.h"
+#include "translation/Language.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,7 +27,13 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         paths << QFile::decodeName(argv[i]);
 
-    TAppForm form(AppFormEnvironment::Standard());
+    // Who the program is (its version block), where its own files go (the data
+    // folder and settings.ini there) and the language of its windows: found
+    // once, here, before any window, and handed down.
+    AppContext context = StartAppContext(QCoreApplication::applicationFilePath(), UserDataFolder());
+    const InstalledLanguage language(context.Language); // what Translate() reads
+
+    TAppForm form(AppFormEnvironment::Standard(std::move(context)));
     form.show();
     if (!paths.isEmpty())
         QTimer::singleShot(0, &form, [&form, paths] { form.OpenPaths(paths); });

@@ -18,8 +18,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-std::int64_t NoticeCountdown = 11;
-
 namespace {
 
 constexpr int kClientWidth = 320;
@@ -61,6 +59,8 @@ TNewVer::TNewVer(NewVerOptions options, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowDoesNotAcceptFocus),
       m_options(std::move(options)) {
+    if (!m_options.Countdown)
+        m_options.Countdown = std::make_shared<NoticeCountdown>();
     setObjectName(QStringLiteral("NewVer"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
@@ -197,8 +197,7 @@ void TNewVer::TimerStartTimer() {
 }
 
 void TNewVer::TimerCloseTimer() {
-    --NoticeCountdown;
-    if (NoticeCountdown > 0) {
+    if (m_options.Countdown->tick()) {
         return;
     }
     TimerClose->stop();

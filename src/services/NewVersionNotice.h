@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QEvent;
 class QFrame;
@@ -18,9 +19,18 @@ class QPropertyAnimation;
 class QPushButton;
 class QTimer;
 
-// Ticks of the notice's close timer left before it closes itself; counted
-// down across the whole run, never reset.
-extern std::int64_t NoticeCountdown;
+// Ticks of the notices' close timer left before a notice closes itself. One
+// countdown serves every notice of a run: it starts at 11 and is never reset,
+// so a later notice closes on whatever is left of it.
+class NoticeCountdown {
+public:
+    // Counts one tick down; whether ticks are left afterwards.
+    bool tick() { return --m_ticksLeft > 0; }
+    std::int64_t ticksLeft() const { return m_ticksLeft; }
+
+private:
+    std::int64_t m_ticksLeft = 11;
+};
 
 struct NewVerOptions {
     QString ProductName;   // AppProductName
@@ -37,6 +47,9 @@ struct NewVerOptions {
     QString VendorHost;
     // Empty means the desktop's default handler.
     UrlOpenerFunction OpenUrl;
+    // The run's countdown, shared with the notices before and after this one;
+    // null gives the notice a fresh one of its own.
+    std::shared_ptr<NoticeCountdown> Countdown;
 };
 
 // The small borderless notice in the top-right corner that announces a new

@@ -4,32 +4,22 @@
 #include "platform/UserLanguage.h"
 #include "translation/LanguageFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
-
-QString LanguagesFolder;
-QStringList LanguageFiles;
-QString CurrentLanguage;
-QString LanguageFilePath;
 
 namespace {
 
-QStringList LanguageStrings; // the loaded file's lines, in file order
-QString LoadError;
-QString BaseFolderForTesting;
-
-QString ExecutableFolder() {
-    return BaseFolderForTesting.isEmpty() ? QCoreApplication::applicationDirPath()
-                                          : BaseFolderForTesting;
-}
+// The language Translate(text) reads: installed before the first window opens,
+// then only read, from any thread.
+std::atomic<const LanguageState*> Installed{nullptr};
 
 // The file that LanguageCodes.csv names for the user's interface language,
 // written as the folder writes it; empty when there is none.
-QString AutomaticChoice() {
-    const QString codesPath = LanguagesFolder + QStringLiteral("/LanguageCodes.csv");
+QString AutomaticChoice(const LanguageState& state) {
+    const QString codesPath = state.LanguagesFolder + QStringLiteral("/LanguageCodes.csv");
     if (!QFileInfo(codesPath).isFile())
         return {};
     const QString id = QString::number(UserDefaultUILanguage());
@@ -48,7 +38,7 @@ QString AutomaticChoice() {
     if (wanted.isEmpty())
         return {};
     const QString lowerWanted = wanted.toLower();
-    for (const QString& file : LanguageFiles) {
+    for (const QString& file : state.LanguageFiles) {
         if (file.toLower() == lowerWanted)
             return file;
     }
@@ -57,11 +47,11 @@ QString AutomaticChoice() {
 
 // A preferred name stays inside the language folder, and finds its file
 // whatever the letter case, as on a case-insensitive file system.
-QString ResolvePreferred(const QString& preferred) {
+QString ResolvePreferred(const LanguageState& state, const QString& preferred) {
     if (preferred.contains(u'/') || preferred.contains(u'\\'))
         return {};
     const QString lower = preferred.toLower();
-    for (const QString& file : LanguageFiles) {
+    for (const QString& file : state.LanguageFiles) {
         if (file.toLower() == lower)
             return file;
     }
@@ -70,7 +60,7 @@ QString ResolvePreferred(const QString& preferred) {
 
 } // namespace
 
-void FindLanguageFiles(const QString& folder) {
+QStringList FindLanguageFiles(const QString& folder) {
     // Name filters match without regard to case, as on Windows.
     QStringList names = QDir(folder).entryList({QStringLiteral("*lang.txt")},
                                                QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted);
@@ -80,52 +70,53 @@ void FindLanguageFiles(const QString& folder) {
         const int folded = a.compare(b, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a < b;
     });
-    LanguageFiles.append(names);
+    return names;
 }
 
-void InitLanguage(const QString& preferred) {
-    LanguagesFolder = QDir(ExecutableFolder()).filePath(QStringLiteral("Languages"));
-    LanguageFiles = QStringList();
-    CurrentLanguage.clear();
-    LanguageFilePath.clear();
-    LanguageStrings.clear();
-    LoadError.clear();
+LanguageState InitLanguage(const QString& programFolder, const QString& preferred) {
+    LanguageState state;
+    state.LanguagesFolder = QDir(programFolder).filePath(QStringLiteral("Languages"));
+    if (!QFileInfo(state.LanguagesFolder).isDir())
+        return state;
+    state.LanguageFiles = FindLanguageFiles(state.LanguagesFolder);
 
-    if (!QFileInfo(LanguagesFolder).isDir())
-        return;
-    FindLanguageFiles(LanguagesFolder);
-
-    const QString name =
-        TrimControl(preferred).isEmpty() ? AutomaticChoice() : ResolvePreferred(preferred);
+    const QString name = TrimControl(preferred).isEmpty() ? AutomaticChoice(state)
+                                                          : ResolvePreferred(state, preferred);
     if (name.isEmpty())
-        return;
-    const QString path = LanguagesFolder + u'/' + name;
+        return state;
+    const QString path = state.LanguagesFolder + u'/' + name;
     if (!QFileInfo(path).isFile())
-        return;
+        return state;
 
-    // Set the state only once the file has loaded: a file that cannot be used
-    // leaves the program wholly in English.
+    // Set the language only once the file has loaded: a file that cannot be
+    // used leaves the program wholly in English.
     try {
-        LanguageStrings = ReadLanguageFileLines(path);
+        state.Strings = ReadLanguageFileLines(path);
     } catch (const std::runtime_error& error) {
-        LoadError = QString::fromUtf8(error.what());
-        return;
+        state.LoadError = QString::fromUtf8(error.what());
+        return state;
     }
-    CurrentLanguage = LanguageNameOfFile(name);
-    LanguageFilePath = path;
+    state.CurrentLanguage = LanguageNameOfFile(name);
+    state.LanguageFilePath = path;
+    return state;
 }
 
-QString Translate(const QString& text) {
-    if (LanguageFilePath.isEmpty())
+QString Translate(const LanguageState& language, const QString& text) {
+    if (language.LanguageFilePath.isEmpty())
         return text;
-    const std::optional<QString> translation = FindTranslationEntry(text, LanguageStrings);
+    const std::optional<QString> translation = FindTranslationEntry(text, language.Strings);
     return translation && !translation->isEmpty() ? *translation : text;
 }
 
-QString LanguageLoadError() {
-    return LoadError;
+QString Translate(const QString& text) {
+    const LanguageState* language = Installed.load(std::memory_order_acquire);
+    return language ? Translate(*language, text) : text;
 }
 
-void SetLanguageBaseFolderForTesting(const QString& folder) {
-    BaseFolderForTesting = folder;
+InstalledLanguage::InstalledLanguage(LanguageState language)
+    : m_language(std::move(language)),
+      m_previous(Installed.exchange(&m_language, std::memory_order_acq_rel)) {}
+
+InstalledLanguage::~InstalledLanguage() {
+    Installed.store(m_previous, std::memory_order_release);
 }

@@ -20,8 +20,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-QString InitialLanguage;
-
 // The resources of a static library are registered by hand.
 static void InitTranslationResources() {
     Q_INIT_RESOURCE(translation);
@@ -158,11 +156,11 @@ void TTranslateForm::FormCreate() {
     {
         // The credit is filled once, below, for the final selection.
         const QSignalBlocker quiet(ComboBox1);
-        for (const QString& file : LanguageFiles) {
+        for (const QString& file : m_options.Language.LanguageFiles) {
             ComboBox1->AddSorted(LanguageNameOfFile(file));
         }
         for (int i = 0; i < ComboBox1->count(); ++i) {
-            if (ComboBox1->itemText(i) == CurrentLanguage) {
+            if (ComboBox1->itemText(i) == m_options.Language.CurrentLanguage) {
                 ComboBox1->setCurrentIndex(i);
                 break;
             }
@@ -193,7 +191,8 @@ QString TTranslateForm::TranslationPage() const {
 void TTranslateForm::ComboBox1Change() {
     const QString name = ComboBox1->currentText();
     RichEdit1->clear();
-    RichEdit1->setPlainText(CreditLines(LanguageCredit(LanguagesFolder, name)).join(u'\n'));
+    RichEdit1->setPlainText(
+        CreditLines(LanguageCredit(m_options.Language.LanguagesFolder, name)).join(u'\n'));
 }
 
 void TTranslateForm::Button1Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/UrlOpener.h"
+#include "translation/Language.h"
 #include "translation/MessageDlg.h"
 
 #include <QDialog>
@@ -15,13 +16,13 @@ class QPlainTextEdit;
 class QPushButton;
 class FlagComboBox;
 
-// The entry that was selected when the latest language dialog opened.
-extern QString InitialLanguage;
-
 struct TranslateFormOptions {
     // The main window's SetLanguageFile: receives "<name>.lang.txt" before
     // the restart. Empty: nothing is handed over.
     std::function<void(const QString& fileName)> SetLanguageFile;
+    // The run's language: the dialog lists its LanguageFiles from its
+    // LanguagesFolder and starts on its CurrentLanguage.
+    LanguageState Language;
     QString DataFolder;     // where the restart script goes
     QString ExecutablePath; // what it starts; empty: this executable
     // Runs the script detached and ends the application. Empty: /bin/sh runs
@@ -58,6 +59,9 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* Copy1 = nullptr;
     QAction* SelectAll1 = nullptr;
+
+    // The entry that was selected when the dialog opened.
+    QString InitialLanguage;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

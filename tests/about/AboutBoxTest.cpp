@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -25,10 +26,13 @@ class AboutBoxTest : public ::testing::Test {
 protected:
     void TearDown() override {
         box.reset();
-        QTemporaryDir empty;
-        SetLanguageBaseFolderForTesting(empty.path());
-        InitLanguage(QString());
-        SetLanguageBaseFolderForTesting(QString());
+        language.reset(); // back to English for the next test
+    }
+
+    void UseGerman() {
+        language.emplace(
+            InitLanguage(QStringLiteral(KORVANE_BIN_DIR), QStringLiteral("German.lang.txt")));
+        ASSERT_EQ(language->language().CurrentLanguage, QStringLiteral("German"));
     }
 
     TAboutBox& Open(const QString& executableFolder = QStringLiteral(KORVANE_BIN_DIR)) {
@@ -61,6 +65,7 @@ protected:
     MatrixRandom random; // empty: the program's generator
     double screenPpi = 96;
     double windowPpi = 96;
+    std::optional<InstalledLanguage> language;
     std::unique_ptr<TAboutBox> box;
 };
 
@@ -120,9 +125,7 @@ TEST_F(AboutBoxTest, EnglishTexts) {
 }
 
 TEST_F(AboutBoxTest, TranslatedTitleIsFormattedWithTheProduct) {
-    SetLanguageBaseFolderForTesting(QStringLiteral(KORVANE_BIN_DIR));
-    InitLanguage(QStringLiteral("German.lang.txt"));
-    ASSERT_EQ(CurrentLanguage, QStringLiteral("German"));
+    UseGerman();
     Open();
     EXPECT_EQ(box->windowTitle(), QStringLiteral("\u00dcber Korvane"));
     EXPECT_EQ(box->PopupMenu1->actions()[2]->text(), QStringLiteral("Lizenz..."));
@@ -284,8 +287,7 @@ TEST_F(AboutBoxTest, LicenseBesideTheExecutableIsOpenedByTheDesktop) {
 
 TEST_F(AboutBoxTest, MissingLicenseIsReported) {
     QTemporaryDir empty;
-    SetLanguageBaseFolderForTesting(QStringLiteral(KORVANE_BIN_DIR));
-    InitLanguage(QStringLiteral("German.lang.txt"));
+    UseGerman();
     Open(empty.path());
     box->License1->trigger();
     EXPECT_TRUE(opened.isEmpty());

@@ -1,7 +1,5 @@
 #include "AppFormFixture.h"
 
-#include "translation/Language.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -57,10 +55,6 @@ SpectrogramRender FourColumnPicture() {
 }
 
 AppFormTest::AppFormTest() {
-    // The languages beside the sandboxed executable, not beside the test's.
-    SetLanguageBaseFolderForTesting(exeDir.path());
-    environment.ExecutablePath = exeDir.filePath(QStringLiteral("korvane"));
-    environment.UserDataFolder = userData.path();
     environment.Analyze = Reports(ScriptedAnalysis);
     environment.AnalysisThreads = 2;
     environment.RenderSpectrogram = [this](const QString& file, std::stop_token) {
@@ -90,14 +84,17 @@ AppFormTest::AppFormTest() {
 
 void AppFormTest::TearDown() {
     form.reset();
-    // The next suite starts in English, with the languages found as usual.
-    SetLanguageBaseFolderForTesting(userData.path());
-    InitLanguage(QString());
-    SetLanguageBaseFolderForTesting(QString());
+    language.reset(); // the next suite starts in English
 }
 
 TAppForm& AppFormTest::makeForm(bool show) {
     form.reset(); // one window at a time: each starts and ends the decoding layer
+    language.reset();
+    context = AppContext(); // settings.ini is let go before the next start opens it
+    // The languages and the data folder beside the sandboxed executable, not
+    // beside the test's.
+    context = StartAppContext(exeDir.filePath(QStringLiteral("korvane")), userData.path());
+    language.emplace(context.Language);
     form = std::make_unique<TAppForm>(environment);
     if (show) {
         form->show();

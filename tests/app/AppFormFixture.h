@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // A main window in a sandbox: its "executable" in a temporary folder, its
 // dialogs answered by the test, what it opens and reports recorded.
@@ -23,6 +24,9 @@ protected:
     QTemporaryDir userData;
     QTemporaryDir media;
     AppFormEnvironment environment;
+    // What the latest start found (environment.Context), its language installed.
+    AppContext& context = environment.Context;
+    std::optional<InstalledLanguage> language;
     std::unique_ptr<TAppForm> form;
 
     QList<QUrl> openedUrls;
@@ -44,7 +48,9 @@ protected:
     AppFormTest();
     void TearDown() override;
 
-    // Creates (and shows) the window with `environment` as it stands.
+    // Starts the program as main() does, with its "executable" in exeDir and
+    // the user's data folder in userData, then creates (and shows) the window
+    // with `environment` as it stands.
     TAppForm& makeForm(bool show = true);
 
     // Waits (running the event loop) until the window's load has ended;

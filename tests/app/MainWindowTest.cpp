@@ -1,6 +1,6 @@
 // Start-up, the menus and the toolbar of the main window.
 #include "AppFormFixture.h"
-#include "app/AppValues.h"
+#include "app/AppContext.h"
 #include "support/TestMedia.h"
 
 #include <QAction>
@@ -45,11 +45,11 @@ void ExpectMenu(const QMenu* menu, std::initializer_list<MenuRow> rows) {
 
 TEST_F(AppFormTest, StartUpSetsTheValuesTheCaptionAndTheDataFolderBesideTheProgram) {
     TAppForm& window = makeForm();
-    EXPECT_EQ(AppCompanyName, u"QUIBLEX");
-    EXPECT_EQ(AppProductName, u"Korvane");
-    EXPECT_EQ(AppTitle, u"QUIBLEX - Korvane");
+    EXPECT_EQ(context.AppCompanyName, u"QUIBLEX");
+    EXPECT_EQ(context.AppProductName, u"Korvane");
+    EXPECT_EQ(context.AppTitle, u"QUIBLEX - Korvane");
     EXPECT_EQ(window.windowTitle(), u"QUIBLEX - Korvane");
-    EXPECT_EQ(DataFolder, exeDir.path() + u'/');
+    EXPECT_EQ(context.DataFolder, exeDir.path() + u'/');
     EXPECT_FALSE(QFile::exists(exeDir.filePath(QStringLiteral("chk.tmp"))));
     EXPECT_FALSE(QFile::exists(exeDir.filePath(QStringLiteral("settings.ini")))); // never written
     EXPECT_TRUE(window.acceptDrops());
@@ -73,17 +73,17 @@ TEST_F(AppFormTest, StartUpReadsTheNamesAndVersionFromTheProgramsVersionBlock) {
 
     // A file without a version block: the built-in names and 65535.65535.
     makeForm(false);
-    EXPECT_EQ(AppVersion, u"65535.65535");
-    EXPECT_EQ(AppTitle, u"QUIBLEX - Korvane");
-    SetAppValues(identity);
-    EXPECT_EQ(AppVersion, u"1.0");
+    EXPECT_EQ(context.AppVersion, u"65535.65535");
+    EXPECT_EQ(context.AppTitle, u"QUIBLEX - Korvane");
+    SetAppValues(context, identity);
+    EXPECT_EQ(context.AppVersion, u"1.0");
 }
 
 TEST_F(AppFormTest, LeftoverProbeSendsTheDataFolderToTheUserDataFolder) {
     testmedia::WriteBytes(exeDir.filePath(QStringLiteral("chk.tmp")), {});
     makeForm(false);
-    EXPECT_EQ(DataFolder, userData.path() + QStringLiteral("/QUIBLEX/Korvane/"));
-    EXPECT_TRUE(QDir(DataFolder).exists());
+    EXPECT_EQ(context.DataFolder, userData.path() + QStringLiteral("/QUIBLEX/Korvane/"));
+    EXPECT_TRUE(QDir(context.DataFolder).exists());
 }
 
 TEST_F(AppFormTest, InvalidSettingsFileIsDeletedAndTheProgramStarts) {

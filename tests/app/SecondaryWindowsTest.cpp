@@ -3,11 +3,9 @@
 #include "../services/VendorServerProcess.h"
 #include "AppFormFixture.h"
 #include "about/AboutBox.h"
-#include "app/AppValues.h"
 #include "feedback/FeedbackForm.h"
 #include "support/TestMedia.h"
 #include "translation/FlagComboBox.h"
-#include "translation/Language.h"
 #include "translation/TranslateForm.h"
 
 #include <QAbstractButton>
@@ -141,7 +139,7 @@ TEST_F(SecondaryWindowsTest, AboutBoxShowsTheProgramsValuesAndOpensTheLicenseBes
                    box->License1->trigger();
                    box->close();
                });
-    EXPECT_EQ(version, QStringLiteral("Korvane ") + AppVersion);
+    EXPECT_EQ(version, QStringLiteral("Korvane ") + context.AppVersion);
     EXPECT_EQ(openedUrls, QList({QUrl::fromLocalFile(license)}));
 }
 
@@ -150,7 +148,8 @@ TEST_F(SecondaryWindowsTest, ChosenLanguageComesBackAtTheNextStart) {
                                                      "ber %s\n{Yes}Ja\n{No}Nein\n");
     writeLanguage(QStringLiteral("French.lang.txt"), "{About %s}\xc3\x80 propos de %s\n");
     TAppForm& first = makeForm();
-    ASSERT_TRUE(CurrentLanguage.isEmpty()) << "no automatic choice without LanguageCodes.csv";
+    ASSERT_TRUE(context.Language.CurrentLanguage.isEmpty())
+        << "no automatic choice without LanguageCodes.csv";
 
     int step = 0;
     const QList<QPointer<QWidget>> seen =
@@ -180,15 +179,15 @@ TEST_F(SecondaryWindowsTest, ChosenLanguageComesBackAtTheNextStart) {
                    });
     ASSERT_EQ(seen.size(), 3);
     ASSERT_EQ(restarts.size(), 1);
-    EXPECT_EQ(restarts[0].first, DataFolder + QStringLiteral("start.sh"));
+    EXPECT_EQ(restarts[0].first, context.DataFolder + QStringLiteral("start.sh"));
     EXPECT_TRUE(QFile::exists(restarts[0].first));
-    QSettings stored(DataFolder + QStringLiteral("settings.ini"), QSettings::IniFormat);
+    QSettings stored(context.DataFolder + QStringLiteral("settings.ini"), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Language/File")).toString(),
               QStringLiteral("German.lang.txt"));
 
     // The next start.
     makeForm();
-    EXPECT_EQ(CurrentLanguage, QStringLiteral("German"));
+    EXPECT_EQ(context.Language.CurrentLanguage, QStringLiteral("German"));
     QString title;
     WhileModal([&] { form->About1->trigger(); },
                [&](QWidget* w) {
@@ -232,8 +231,8 @@ TEST_F(SecondaryWindowsTest, FeedbackFromTheMenuReachesTheVendorServer) {
     EXPECT_TRUE(seen[0].isNull()) << "the form closed after the success";
     const QList<vendortest::StoredRequest> stored = server.Requests(QStringLiteral("feedback"));
     ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(stored[0].Field(QStringLiteral("appname")), AppTitle);
-    EXPECT_EQ(stored[0].Field(QStringLiteral("version")), AppVersion);
+    EXPECT_EQ(stored[0].Field(QStringLiteral("appname")), context.AppTitle);
+    EXPECT_EQ(stored[0].Field(QStringLiteral("version")), context.AppVersion);
     EXPECT_EQ(stored[0].Field(QStringLiteral("feedback")),
               QStringLiteral("I like it!\rWorks well"));
     EXPECT_EQ(stored[0].Field(QStringLiteral("email")), QStringLiteral("me@example.org"));

@@ -1,5 +1,5 @@
 #include "app/AddFilesFilter.h"
-#include "app/AppValues.h"
+#include "app/AppContext.h"
 #include "app/OnlineHelp.h"
 #include "app/SettingsIni.h"
 #include "support/TestMedia.h"
@@ -39,14 +39,15 @@ TEST(OnlineHelp, PageNamedAfterTheProduct) {
 }
 
 TEST(AppValues, TitleAndVersionFromTheIdentity) {
-    SetAppValues(AppIdentity{QStringLiteral("QUIBLEX"), QStringLiteral("Korvane"), 1, 0});
-    EXPECT_EQ(AppCompanyName, u"QUIBLEX");
-    EXPECT_EQ(AppProductName, u"Korvane");
-    EXPECT_EQ(AppTitle, u"QUIBLEX - Korvane");
-    EXPECT_EQ(AppVersion, u"1.0");
-    SetAppValues(AppIdentity{QStringLiteral("A"), QStringLiteral("B"), 65535, 65535});
-    EXPECT_EQ(AppVersion, u"65535.65535");
-    EXPECT_EQ(AppTitle, u"A - B");
+    AppContext context;
+    SetAppValues(context, AppIdentity{QStringLiteral("QUIBLEX"), QStringLiteral("Korvane"), 1, 0});
+    EXPECT_EQ(context.AppCompanyName, u"QUIBLEX");
+    EXPECT_EQ(context.AppProductName, u"Korvane");
+    EXPECT_EQ(context.AppTitle, u"QUIBLEX - Korvane");
+    EXPECT_EQ(context.AppVersion, u"1.0");
+    SetAppValues(context, AppIdentity{QStringLiteral("A"), QStringLiteral("B"), 65535, 65535});
+    EXPECT_EQ(context.AppVersion, u"65535.65535");
+    EXPECT_EQ(context.AppTitle, u"A - B");
 }
 
 TEST(AppValues, WithoutAVersionBlockTheBuildNamesAndVersion65535) {

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 using namespace vendortest;
@@ -39,17 +40,13 @@ class FeedbackFormTest : public ::testing::Test {
 protected:
     void TearDown() override {
         form.reset();
-        // Back to English for the next test.
-        QTemporaryDir empty;
-        SetLanguageBaseFolderForTesting(empty.path());
-        InitLanguage(QString());
-        SetLanguageBaseFolderForTesting(QString());
+        language.reset(); // back to English for the next test
     }
 
     void UseGerman() {
-        SetLanguageBaseFolderForTesting(QStringLiteral(KORVANE_BIN_DIR));
-        InitLanguage(QStringLiteral("German.lang.txt"));
-        ASSERT_EQ(CurrentLanguage, QStringLiteral("German"));
+        language.emplace(
+            InitLanguage(QStringLiteral(KORVANE_BIN_DIR), QStringLiteral("German.lang.txt")));
+        ASSERT_EQ(language->language().CurrentLanguage, QStringLiteral("German"));
     }
 
     // A form whose https attempt goes to `httpsUrl` and http attempt to `httpUrl`.
@@ -94,6 +91,7 @@ protected:
     }
 
     Recorder recorder;
+    std::optional<InstalledLanguage> language;
     std::unique_ptr<TFeedbackForm> form;
 };
 

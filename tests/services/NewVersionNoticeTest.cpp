@@ -22,9 +22,9 @@ struct Notice {
     std::unique_ptr<TNewVer> window;
 
     explicit Notice(const QString& downloadUrl = QStringLiteral("https://example.org/dl"),
-                    bool fromHttps = true) {
-        NoticeCountdown = 11;
+                    bool fromHttps = true, std::shared_ptr<NoticeCountdown> countdown = {}) {
         NewVerOptions options;
+        options.Countdown = std::move(countdown);
         options.ProductName = QStringLiteral("Korvane");
         options.ServerVersion = QStringLiteral("2.0");
         options.DownloadUrl = downloadUrl;
@@ -120,6 +120,28 @@ TEST(NewVersionNoticeTest, ClosesItselfOnTheEleventhTick) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_LT(w.geometry().width(), before.width()) << "it collapses towards its centre";
     EXPECT_TRUE(notice.opened.isEmpty());
+}
+
+TEST(NewVersionNoticeTest, ALaterNoticeClosesOnWhatIsLeftOfTheRunsCountdown) {
+    const auto countdown = std::make_shared<NoticeCountdown>();
+    Notice first(QStringLiteral("https://example.org/dl"), true, countdown);
+    first.Open();
+    for (int tick = 1; tick <= 4; ++tick)
+        first.window->TimerCloseTimer();
+    first.window->close();
+    EXPECT_EQ(countdown->ticksLeft(), 7);
+
+    Notice second(QStringLiteral("https://example.org/dl"), true, countdown);
+    second.Open();
+    TNewVer& w = *second.window;
+    for (int tick = 1; tick <= 6; ++tick) {
+        w.TimerCloseTimer();
+        ASSERT_TRUE(w.isVisible()) << "closed after tick " << tick;
+        ASSERT_EQ(w.Animation()->state(), QAbstractAnimation::Stopped) << tick;
+    }
+    w.TimerCloseTimer();
+    EXPECT_EQ(w.Animation()->state(), QAbstractAnimation::Running) << "closing on the 7th tick";
+    EXPECT_EQ(countdown->ticksLeft(), 0);
 }
 
 TEST(NewVersionNoticeTest, DragsWithAnyButtonButTheRight) {

@@ -22,14 +22,13 @@ QByteArray Utf16(const QString& text, QStringConverter::Encoding encoding) {
 
 TEST(InitLanguage, NoFolderLeavesEnglishAndAnEmptyList) {
     LanguageFolder folder;
-    LanguageFiles = {QStringLiteral("stale.lang.txt")};
-    InitLanguage(QString());
-    EXPECT_EQ(LanguagesFolder, folder.base() + QStringLiteral("/Languages"));
-    EXPECT_TRUE(LanguageFiles.isEmpty());
-    EXPECT_TRUE(CurrentLanguage.isEmpty());
-    EXPECT_TRUE(LanguageFilePath.isEmpty());
-    EXPECT_TRUE(LanguageLoadError().isEmpty());
-    EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK"));
+    const LanguageState language = folder.init(QString());
+    EXPECT_EQ(language.LanguagesFolder, folder.base() + QStringLiteral("/Languages"));
+    EXPECT_TRUE(language.LanguageFiles.isEmpty());
+    EXPECT_TRUE(language.CurrentLanguage.isEmpty());
+    EXPECT_TRUE(language.LanguageFilePath.isEmpty());
+    EXPECT_TRUE(language.LoadError.isEmpty());
+    EXPECT_EQ(Translate(language, QStringLiteral("OK")), QStringLiteral("OK"));
 }
 
 TEST(InitLanguage, FindsLanguageFilesOnlyDirectlyInTheFolder) {
@@ -42,8 +41,7 @@ TEST(InitLanguage, FindsLanguageFilesOnlyDirectlyInTheFolder) {
     QDir(folder.languages()).mkpath(QStringLiteral("Sub.lang.txt"));
     QDir(folder.languages()).mkpath(QStringLiteral("Nested"));
     folder.write(QStringLiteral("Nested/Italian.lang.txt"), "x");
-    InitLanguage(QString());
-    EXPECT_EQ(LanguageFiles,
+    EXPECT_EQ(folder.init(QString()).LanguageFiles,
               (QStringList{QStringLiteral("french.LANG.TXT"), QStringLiteral("German.lang.txt"),
                            QStringLiteral("Oldlang.txt")}));
 }
@@ -194,13 +192,13 @@ TEST(InitLanguage, AutomaticAndPreferredChoices) {
         for (const auto& [name, bytes] : c.files)
             folder.write(name, bytes);
         folder.setLocale(c.locale);
-        InitLanguage(c.preferred);
+        const LanguageState language = folder.init(c.preferred);
         const QString expectedPath =
             c.loadedFile.isEmpty() ? QString() : folder.languages() + u'/' + c.loadedFile;
-        EXPECT_EQ(LanguageFilePath, expectedPath) << c.name;
-        EXPECT_EQ(CurrentLanguage, c.language) << c.name;
-        EXPECT_EQ(Translate(QStringLiteral("OK")), c.ok) << c.name;
-        EXPECT_TRUE(LanguageLoadError().isEmpty()) << c.name;
+        EXPECT_EQ(language.LanguageFilePath, expectedPath) << c.name;
+        EXPECT_EQ(language.CurrentLanguage, c.language) << c.name;
+        EXPECT_EQ(Translate(language, QStringLiteral("OK")), c.ok) << c.name;
+        EXPECT_TRUE(language.LoadError.isEmpty()) << c.name;
     }
 }
 
@@ -217,21 +215,21 @@ TEST(InitLanguage, UnusableChosenFileKeepsEnglishAndTellsWhy) {
         const QString path = folder.write(QStringLiteral("Turkish.lang.txt"), bytes);
         folder.write(QStringLiteral("LanguageCodes.csv"), "1055,Turkish.lang.txt\n");
         folder.setLocale("tr_TR.UTF-8");
-        InitLanguage(QString());
-        EXPECT_TRUE(LanguageFilePath.isEmpty()) << name;
-        EXPECT_TRUE(CurrentLanguage.isEmpty()) << name;
-        EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK")) << name;
-        EXPECT_EQ(LanguageFiles, QStringList{QStringLiteral("Turkish.lang.txt")}) << name;
-        EXPECT_TRUE(LanguageLoadError().contains(path)) << name;
-        EXPECT_TRUE(LanguageLoadError().contains(QStringLiteral("UTF-8"))) << name;
+        const LanguageState language = folder.init(QString());
+        EXPECT_TRUE(language.LanguageFilePath.isEmpty()) << name;
+        EXPECT_TRUE(language.CurrentLanguage.isEmpty()) << name;
+        EXPECT_EQ(Translate(language, QStringLiteral("OK")), QStringLiteral("OK")) << name;
+        EXPECT_EQ(language.LanguageFiles, QStringList{QStringLiteral("Turkish.lang.txt")}) << name;
+        EXPECT_TRUE(language.LoadError.contains(path)) << name;
+        EXPECT_TRUE(language.LoadError.contains(QStringLiteral("UTF-8"))) << name;
     }
 
     // A good file afterwards clears the error.
     LanguageFolder folder;
     folder.write(QStringLiteral("Turkish.lang.txt"), "{OK}Tamam\n");
-    InitLanguage(QStringLiteral("Turkish.lang.txt"));
-    EXPECT_TRUE(LanguageLoadError().isEmpty());
-    EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("Tamam"));
+    const LanguageState good = folder.init(QStringLiteral("Turkish.lang.txt"));
+    EXPECT_TRUE(good.LoadError.isEmpty());
+    EXPECT_EQ(Translate(good, QStringLiteral("OK")), QStringLiteral("Tamam"));
 }
 
 TEST(InitLanguage, UnreadableChosenFileKeepsEnglishAndTellsWhy) {
@@ -241,12 +239,12 @@ TEST(InitLanguage, UnreadableChosenFileKeepsEnglishAndTellsWhy) {
     folder.createLanguages();
     const QString path = folder.languages() + QStringLiteral("/Turkish.lang.txt");
     ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), path));
-    InitLanguage(QStringLiteral("Turkish.lang.txt"));
-    EXPECT_TRUE(LanguageFilePath.isEmpty());
-    EXPECT_TRUE(CurrentLanguage.isEmpty());
-    EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK"));
-    EXPECT_TRUE(LanguageLoadError().contains(path)) << LanguageLoadError().toStdString();
-    EXPECT_TRUE(LanguageLoadError().startsWith(QStringLiteral("Cannot read")));
+    const LanguageState language = folder.init(QStringLiteral("Turkish.lang.txt"));
+    EXPECT_TRUE(language.LanguageFilePath.isEmpty());
+    EXPECT_TRUE(language.CurrentLanguage.isEmpty());
+    EXPECT_EQ(Translate(language, QStringLiteral("OK")), QStringLiteral("OK"));
+    EXPECT_TRUE(language.LoadError.contains(path)) << language.LoadError.toStdString();
+    EXPECT_TRUE(language.LoadError.startsWith(QStringLiteral("Cannot read")));
 }
 
 TEST(InitLanguage, FileWithoutReadPermissionKeepsEnglish) {
@@ -255,8 +253,8 @@ TEST(InitLanguage, FileWithoutReadPermissionKeepsEnglish) {
     QFile::setPermissions(path, QFileDevice::Permissions{});
     if (QFile file(path); file.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "permissions do not keep this user from reading";
-    InitLanguage(QStringLiteral("Turkish.lang.txt"));
-    EXPECT_TRUE(LanguageFilePath.isEmpty());
-    EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK"));
-    EXPECT_TRUE(LanguageLoadError().contains(path));
+    const LanguageState language = folder.init(QStringLiteral("Turkish.lang.txt"));
+    EXPECT_TRUE(language.LanguageFilePath.isEmpty());
+    EXPECT_EQ(Translate(language, QStringLiteral("OK")), QStringLiteral("OK"));
+    EXPECT_TRUE(language.LoadError.contains(path));
 }

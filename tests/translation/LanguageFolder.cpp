@@ -1,7 +1,5 @@
 #include "LanguageFolder.h"
 
-#include "translation/Language.h"
-
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -16,7 +14,6 @@ LanguageFolder::LanguageFolder() {
     for (const char* name : kLocaleVariables)
         m_saved.append(
             {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
-    SetLanguageBaseFolderForTesting(base());
 }
 
 LanguageFolder::~LanguageFolder() {
@@ -26,7 +23,10 @@ LanguageFolder::~LanguageFolder() {
         else
             qunsetenv(name.constData());
     }
-    SetLanguageBaseFolderForTesting(QString());
+}
+
+LanguageState LanguageFolder::init(const QString& preferred) const {
+    return InitLanguage(base(), preferred);
 }
 
 void LanguageFolder::createLanguages() const {

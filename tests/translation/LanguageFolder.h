@@ -1,5 +1,7 @@
 #pragma once
 
+#include "translation/Language.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -23,6 +25,8 @@ public:
     QString write(const QString& name, const QByteArray& bytes) const;
     // Sets LANG alone (LANGUAGE, LC_ALL and LC_MESSAGES cleared).
     void setLocale(const QByteArray& lang) const;
+    // InitLanguage with this folder as the program's.
+    LanguageState init(const QString& preferred) const;
 
 private:
     QTemporaryDir m_dir;

@@ -14,8 +14,7 @@ TEST(LanguageSetting, StoredChoiceIsLoadedAtTheNextStart) {
     folder.write(QStringLiteral("LanguageCodes.csv"), "1031,German.lang.txt\n");
     folder.write(QStringLiteral("German.lang.txt"), "{Send}Senden\n");
     folder.write(QStringLiteral("French.lang.txt"), "{Send}Envoyer\n");
-    InitLanguage(QString());
-    ASSERT_EQ(CurrentLanguage, QStringLiteral("German"));
+    ASSERT_EQ(folder.init(QString()).CurrentLanguage, QStringLiteral("German"));
     const QString ini = folder.base() + QStringLiteral("/settings.ini");
     {
         QSettings settings(ini, QSettings::IniFormat);
@@ -27,16 +26,17 @@ TEST(LanguageSetting, StoredChoiceIsLoadedAtTheNextStart) {
     QSettings reopened(ini, QSettings::IniFormat);
     const QString choice = StoredLanguageChoice(reopened);
     EXPECT_EQ(choice, QStringLiteral("French.lang.txt"));
-    InitLanguage(choice);
-    EXPECT_EQ(CurrentLanguage, QStringLiteral("French"));
-    EXPECT_EQ(Translate(QStringLiteral("Send")), QStringLiteral("Envoyer"));
+    const LanguageState french = folder.init(choice);
+    EXPECT_EQ(french.CurrentLanguage, QStringLiteral("French"));
+    EXPECT_EQ(Translate(french, QStringLiteral("Send")), QStringLiteral("Envoyer"));
 
     // Choosing English (there is no such file) keeps the program in English,
     // although the locale would pick German.
     StoreLanguageChoice(reopened, QStringLiteral("English.lang.txt"));
-    InitLanguage(StoredLanguageChoice(QSettings(ini, QSettings::IniFormat)));
-    EXPECT_TRUE(CurrentLanguage.isEmpty());
-    EXPECT_EQ(Translate(QStringLiteral("Send")), QStringLiteral("Send"));
+    const LanguageState english =
+        folder.init(StoredLanguageChoice(QSettings(ini, QSettings::IniFormat)));
+    EXPECT_TRUE(english.CurrentLanguage.isEmpty());
+    EXPECT_EQ(Translate(english, QStringLiteral("Send")), QStringLiteral("Send"));
 }
 
 TEST(LanguageSetting, ValuesThatLeadOutOfTheLanguageFolderAreIgnored) {

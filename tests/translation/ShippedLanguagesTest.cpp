@@ -107,10 +107,9 @@ TEST(ShippedLanguages, LocalesReachTheirLanguage) {
     };
     for (const auto& [locale, language] : cases) {
         LanguageFolder folder;
-        SetLanguageBaseFolderForTesting(QStringLiteral(KORVANE_BIN_DIR));
         folder.setLocale(locale);
-        InitLanguage(QString());
-        EXPECT_EQ(CurrentLanguage, QString::fromUtf8(language)) << locale;
-        EXPECT_TRUE(LanguageLoadError().isEmpty()) << locale;
+        const LanguageState chosen = InitLanguage(QStringLiteral(KORVANE_BIN_DIR), QString());
+        EXPECT_EQ(chosen.CurrentLanguage, QString::fromUtf8(language)) << locale;
+        EXPECT_TRUE(chosen.LoadError.isEmpty()) << locale;
     }
 }

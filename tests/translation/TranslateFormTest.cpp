@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -41,13 +42,16 @@ protected:
 
     void TearDown() override {
         form.reset();
-        InitLanguage(QString()); // the folder has no LanguageCodes.csv: English
+        language.reset(); // back to English for the next test
     }
 
+    // The dialog over the run's language, `preferred` (the folder has no
+    // LanguageCodes.csv: blank means English).
     TTranslateForm& Open(const QString& preferred) {
-        InitLanguage(preferred);
+        language.emplace(folder.init(preferred));
         TranslateFormOptions options;
         options.SetLanguageFile = [this](const QString& name) { handedOver.append(name); };
+        options.Language = language->language();
         options.DataFolder = dataFolder;
         options.ExecutablePath = QStringLiteral("/opt/Korvane Apps/korvane");
         options.Restart = [this](const QString& script, const QString& workingFolder) {
@@ -88,6 +92,7 @@ protected:
     QList<MessageRequest> messages;
     QList<QUrl> opened;
     QMessageBox::StandardButton answer = QMessageBox::No;
+    std::optional<InstalledLanguage> language;
     std::unique_ptr<TTranslateForm> form;
 };
 
@@ -114,7 +119,7 @@ TEST_F(TranslateFormTest, ListsTheLanguagesSortedAndSelectsTheCurrentOne) {
     EXPECT_EQ(Items(), QStringList({QStringLiteral("dutch"), QStringLiteral("English"),
                                     QStringLiteral("German"), QStringLiteral("Turkish")}));
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("German"));
-    EXPECT_EQ(InitialLanguage, QStringLiteral("German"));
+    EXPECT_EQ(form->InitialLanguage, QStringLiteral("German"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Sprache"));
     EXPECT_EQ(form->size(), QSize(622, 227));
     EXPECT_EQ(form->Label3->toolTip(), QStringLiteral("https://vendor.example.org/translation/"));
@@ -122,9 +127,9 @@ TEST_F(TranslateFormTest, ListsTheLanguagesSortedAndSelectsTheCurrentOne) {
 
 TEST_F(TranslateFormTest, WithoutALoadedLanguageTheDesignedEnglishStaysSelected) {
     Open(QString());
-    ASSERT_TRUE(CurrentLanguage.isEmpty());
+    ASSERT_TRUE(language->language().CurrentLanguage.isEmpty());
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("English"));
-    EXPECT_EQ(InitialLanguage, QStringLiteral("English"));
+    EXPECT_EQ(form->InitialLanguage, QStringLiteral("English"));
     EXPECT_EQ(form->RichEdit1->toPlainText(), QStringLiteral("Quiblex"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Language"));
 }

@@ -6,10 +6,28 @@
 
 TEST(Translate, ReturnsTheTextWhenNoLanguageIsLoaded) {
     LanguageFolder folder; // no Languages/ folder at all
-    InitLanguage(QString());
-    EXPECT_TRUE(LanguageFilePath.isEmpty());
+    const LanguageState language = folder.init(QString());
+    EXPECT_TRUE(language.LanguageFilePath.isEmpty());
+    EXPECT_EQ(Translate(language, QStringLiteral("OK")), QStringLiteral("OK"));
+    EXPECT_EQ(Translate(language, QString()), QString());
+    // Nothing installed: the same.
     EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK"));
-    EXPECT_EQ(Translate(QString()), QString());
+}
+
+TEST(Translate, TheInstalledLanguageUntilItsInstallationEnds) {
+    LanguageFolder folder;
+    folder.write(QStringLiteral("Turkish.lang.txt"), "{OK}Tamam\n");
+    folder.write(QStringLiteral("German.lang.txt"), "{OK}Einverstanden\n");
+    {
+        const InstalledLanguage turkish(folder.init(QStringLiteral("Turkish.lang.txt")));
+        EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("Tamam"));
+        {
+            const InstalledLanguage german(folder.init(QStringLiteral("German.lang.txt")));
+            EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("Einverstanden"));
+        }
+        EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("Tamam"));
+    }
+    EXPECT_EQ(Translate(QStringLiteral("OK")), QStringLiteral("OK"));
 }
 
 TEST(Translate, Cases) {
@@ -43,9 +61,9 @@ TEST(Translate, Cases) {
     for (const Case& c : cases) {
         LanguageFolder folder;
         folder.write(QStringLiteral("Test.lang.txt"), c.file);
-        InitLanguage(QStringLiteral("Test.lang.txt"));
-        ASSERT_FALSE(LanguageFilePath.isEmpty()) << c.name;
-        EXPECT_EQ(Translate(c.text), c.expected) << c.name;
+        const LanguageState language = folder.init(QStringLiteral("Test.lang.txt"));
+        ASSERT_FALSE(language.LanguageFilePath.isEmpty()) << c.name;
+        EXPECT_EQ(Translate(language, c.text), c.expected) << c.name;
     }
 }
 

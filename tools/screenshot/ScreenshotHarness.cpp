@@ -4,6 +4,7 @@
 #include "analysis/DecoderSetup.h"
 #include "app/AppForm.h"
 #include "app/ResultList.h"
+#include "platform/DataFolder.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QString name = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
-    TAppForm form(AppFormEnvironment::Standard());
+    TAppForm form(AppFormEnvironment::Standard(
+        StartAppContext(QCoreApplication::applicationFilePath(), UserDataFolder())));
     form.setGeometry(10, 10, 960, 640); // a little roomier than the default, so paths read
     form.show();
     QObject::connect(&form, &TAppForm::loadFinished, &form, [&] {
