@@ -193,19 +193,15 @@ SpectrogramRender RenderOpenStream(StreamGuard& guard, const RenderRequest& requ
     return render;
 }
 
-bool DecoderReady() {
-    return BASS_Init(0, 44100, 0, nullptr, nullptr) || BASS_ErrorGetCode() == BASS_ERROR_ALREADY;
-}
-
 // Opens with `open` (a stream, or why there is none) and renders; `path`
-// names the file for the reason of a failed open.
+// names the file for the reason of a failed open. Opening the decoding layer
+// is the DecoderSetup's that main() makes, never the renderer's: while it is
+// closed, `open` says so and the render fails as DecoderUnavailable.
 template <typename Open>
 SpectrogramRender OpenAndRender(const Open& open, const QString& path,
                                 const RenderRequest& request) {
     if (request.stop.stop_requested())
         return Failed(SpectrogramError::Cancelled);
-    if (!DecoderReady())
-        return Failed(SpectrogramError::DecoderUnavailable, BASS_ErrorGetCode());
     try {
         const DecodeResult<HSTREAM> stream = open();
         if (!stream && request.stop.stop_requested())

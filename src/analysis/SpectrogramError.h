@@ -11,7 +11,7 @@ enum class SpectrogramError : std::uint8_t {
     None,
     Cancelled,          // the caller asked it to stop
     OutOfMemory,        // the level matrix or the picture could not be had
-    DecoderUnavailable, // the decoding library would not start
+    DecoderUnavailable, // the decoding layer is not open (no DecoderSetup, or released)
     NoSuchFile,
     IsFolder,
     CannotRead,        // there, but not a regular file we may read

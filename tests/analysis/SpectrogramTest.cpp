@@ -297,18 +297,46 @@ TEST(RenderSpectrogram, ReadsNoMoreThanThePlannedFramesAndNoFewerThanDelivered) 
     }
 }
 
-TEST(RenderSpectrogram, InitialisesTheDecodingLibraryWhenNobodyDidYet) {
-    ASSERT_TRUE(BASS_Free());
+// Opens the decoding layer again when a test that released it ends, however
+// it ends, as the test main's DecoderSetup had it.
+struct LayerReopenedAtEnd {
+    ~LayerReopenedAtEnd() { BASS_Init(0, 44100, 0, nullptr, nullptr); }
+};
+
+// The layer is main()'s DecoderSetup's to open; the renderer never opens it.
+TEST(RenderSpectrogram, WithTheDecodingLayerClosedSaysSoAndOpensNothing) {
     ScriptedSource script;
     script.frames = 3 * 2048;
     script.spectra.assign(3, std::vector<float>(1024, 0.5f));
     ScopedScriptedFile route(kScripted, script);
-    QImage picture;
+    QTemporaryDir dir;
+    const QByteArray wav = ReadAll(WriteWav(dir.filePath(QStringLiteral("four.wav")),
+                                            SineAtBin(50, 44100, 4 * 2048, 0.5f), 44100));
+    ASSERT_FALSE(wav.isEmpty());
+    const LayerReopenedAtEnd reopen;
+    ASSERT_TRUE(BASS_Free());
+
+    QImage picture(5, 7, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QImage before = picture;
+    RenderSpectrogram(kScripted, picture);
+    RenderSpectrogramFromMemory(wav.constData(), std::size_t(wav.size()), picture);
+    EXPECT_EQ(picture, before);
+    for (const SpectrogramRender& render :
+         {RenderSpectrogramFile(kScripted),
+          RenderSpectrogramMemory(wav.constData(), std::size_t(wav.size()))}) {
+        EXPECT_EQ(render.error, SpectrogramError::DecoderUnavailable);
+        EXPECT_EQ(render.errorText(), QStringLiteral("the decoder could not be started"));
+        EXPECT_TRUE(render.picture.isNull());
+    }
+    // Still closed: this is its first opening, not a second.
+    EXPECT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+
+    // Open again, as a DecoderSetup opens it, both draw.
     RenderSpectrogram(kScripted, picture);
     EXPECT_EQ(picture.size(), QSize(3, 1024));
-    // Initialised by the render, and left initialised.
-    EXPECT_FALSE(BASS_Init(0, 44100, 0, nullptr, nullptr));
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+    RenderSpectrogramFromMemory(wav.constData(), std::size_t(wav.size()), picture);
+    EXPECT_EQ(picture.size(), QSize(4, 1024));
 }
 
 TEST(RenderSpectrogram, ReplacesAnEarlierPictureCompletely) {

@@ -4,6 +4,7 @@
 #include "AppFormFixture.h"
 #include "services/NewVersionNotice.h"
 #include "services/UpdateCheck.h"
+#include "support/NamedCases.h"
 #include "support/ThreadCount.h"
 
 #include <QAction>
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QSettings>
 #include <QTest>
-#include <ostream>
 
 using vendortest::ServerOptions;
 using vendortest::VendorServerProcess;
@@ -127,10 +127,6 @@ struct PlainAnswerCase {
     QString opened;
 };
 
-void PrintTo(const PlainAnswerCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class UpdateCheckPlainAnswer : public UpdateCheckWiring,
                                public ::testing::WithParamInterface<PlainAnswerCase> {};
 
@@ -164,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlainAnswerCase{"VendorsOwnHttps",
                         QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz"),
                         QStringLiteral("https://" KORVANE_VENDOR_HOST "/korvane-2.0.tar.xz")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // The window closes while its update check waits for a server that never
 // answers: destroying it abandons the request, and no thread is left.

@@ -3,6 +3,7 @@
 #include "feedback/FeedbackForm.h"
 
 #include "../services/VendorServerProcess.h"
+#include "support/NamedCases.h"
 #include "support/ThreadCount.h"
 #include "translation/Language.h"
 
@@ -18,7 +19,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <ostream>
 
 using namespace vendortest;
 
@@ -252,10 +252,6 @@ struct AnswerCase {
     bool delivered;
 };
 
-void PrintTo(const AnswerCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class FeedbackAnswerTest : public FeedbackFormTest,
                            public ::testing::WithParamInterface<AnswerCase> {};
 
@@ -295,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, FeedbackAnswerTest,
                          ::testing::Values(AnswerCase{"OkCrLf", QStringLiteral("OK\r\n"), true},
                                            AnswerCase{"LowerCaseOk", QStringLiteral("ok"), false},
                                            AnswerCase{"OkFullStop", QStringLiteral("OK."), false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(FeedbackFormTest, HttpsIsTriedFirstAndAnAnswerThereIsFinal) {
     ServerOptions serverOptions;
@@ -423,10 +419,6 @@ struct ScriptCase {
     bool https;
 };
 
-void PrintTo(const ScriptCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class FeedbackScriptsTest : public FeedbackFormTest,
                             public ::testing::WithParamInterface<ScriptCase> {};
 
@@ -486,4 +478,4 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptCase{"LineBreaksAtTheLimit", QStringLiteral("Zeile\n"), 10000, false},
         ScriptCase{"CjkAtTheLimitOverHttps", QStringLiteral("\u6771\u4eac\u304b\u3089"), 10000,
                    true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

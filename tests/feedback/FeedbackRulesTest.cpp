@@ -1,19 +1,15 @@
 // The feedback form's rules without a window: the address check, the
 // like/dislike phrase, the field list and the judgement of the answer.
 #include "feedback/Feedback.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
-#include <ostream>
 
 struct EmailCase {
     const char* name;
     QString address;
     bool valid;
 };
-
-void PrintTo(const EmailCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class IsValidEmailTest : public ::testing::TestWithParam<EmailCase> {};
 
@@ -41,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         EmailCase{"FinalLineBreak", QStringLiteral("user@example.com\n"), false},
         EmailCase{"NonAsciiLetter", QStringLiteral("j\u00fcrgen@example.de"), false},
         EmailCase{"Empty", QString(), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(FeedbackRules, PhraseCarriesTheTranslatedCaptionInParentheses) {
     EXPECT_EQ(MarkedPhrase(QStringLiteral("I like it!"), QStringLiteral("I like it!")),
@@ -84,10 +80,6 @@ struct AnswerCase {
     bool accepted;
 };
 
-void PrintTo(const AnswerCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class AnswerTest : public ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(AnswerTest, OnlyOkCounts) {
@@ -104,4 +96,4 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"TwoLines", QStringLiteral("OK\r\nOK"), false},
                       AnswerCase{"Error", QStringLiteral("ERROR\r\n"), false},
                       AnswerCase{"Empty", QString(), false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());

@@ -2,6 +2,8 @@
 // calling their handlers, its animations by moving them to their end.
 #include "services/NewVersionNotice.h"
 
+#include "support/NamedCases.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QFrame>
@@ -13,7 +15,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
-#include <ostream>
 
 namespace {
 
@@ -172,11 +173,6 @@ struct LinkCase {
     bool fromHttps = true; // the answer that named the address
 };
 
-// Test names already say which case; print only that.
-void PrintTo(const LinkCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class NoticeLinkTest : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(NoticeLinkTest, OpensOnlyWebAddressesElseTheHomePage) {
@@ -211,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                                QStringLiteral("https://dl.vendor.example.org/korvane-2.0.tar.xz"),
                                QStringLiteral("https://dl.vendor.example.org/korvane-2.0.tar.xz"),
                                false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(NewVersionNoticeTest, OtherClicksOnTheLinkOpenNothing) {
     Notice notice;

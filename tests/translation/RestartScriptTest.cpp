@@ -1,6 +1,8 @@
 // The script that brings the program back after a language change.
 #include "translation/RestartScript.h"
 
+#include "support/NamedCases.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -9,17 +11,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <ostream>
 
 struct QuoteCase {
     const char* name;
     QString text;
     QString quoted;
 };
-
-void PrintTo(const QuoteCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ShellQuoteTest : public ::testing::TestWithParam<QuoteCase> {};
 
@@ -38,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QuoteCase{"ShellMarks", QStringLiteral("/tmp/$HOME `id` \"x\";&|"),
                                 QStringLiteral("'/tmp/$HOME `id` \"x\";&|'")},
                       QuoteCase{"Empty", QString(), QStringLiteral("''")}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(RestartScript, ShellLinesSayWhatTheyAreWaitASecondAndStartTheProgram) {
     EXPECT_EQ(
