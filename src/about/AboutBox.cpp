@@ -1,6 +1,7 @@
 #include "about/AboutBox.h"
 
 #include "about/MatrixRain.h"
+#include "common/WindowFont.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
 #include "translation/WindowTexts.h"
@@ -34,14 +35,6 @@ constexpr int kMatrixIntervalMs = 50;
 constexpr int kSlideStep = 5;
 // A click on the Info button that closed its menu arrives this soon after.
 constexpr qint64 kReopenGuardMs = 100;
-
-QFont BoxFont(int pixelHeight, bool underline = false) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
-    font.setPixelSize(pixelHeight);
-    font.setUnderline(underline);
-    return font;
-}
 
 // "About %s" and its translations carry one placeholder for the product.
 QString FormatProduct(const QString& format, const QString& product) {
@@ -98,7 +91,7 @@ TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
     }
 
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(BoxFont(11));
+    setFont(WindowFont(11));
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette black = palette();
@@ -134,18 +127,18 @@ TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
 
     Label2 = new QLabel(Panel1);
     Label2->setGeometry(49, 122, 290, 40);
-    Label2->setFont(BoxFont(16));
+    Label2->setFont(WindowFont(16));
     Label2->setWordWrap(true);
     Label2->setTextFormat(Qt::PlainText);
 
     BitBtn1 = new QPushButton(Panel1);
     BitBtn1->setGeometry(49, 226, 122, 33);
-    BitBtn1->setFont(BoxFont(16));
+    BitBtn1->setFont(WindowFont(16));
     BitBtn1->setStyleSheet(kButtonStyle);
     BitBtn1->setDefault(true);
     BitBtn2 = new QPushButton(Panel1);
     BitBtn2->setGeometry(177, 226, 122, 33);
-    BitBtn2->setFont(BoxFont(16));
+    BitBtn2->setFont(WindowFont(16));
     BitBtn2->setStyleSheet(kButtonStyle);
     BitBtn2->setAutoDefault(false);
     // The arrow sits at the button's right end.
@@ -154,7 +147,7 @@ TAboutBox::TAboutBox(AboutBoxOptions options, QWidget* parent)
     BitBtn2->setIconSize(QSize(10, 10));
 
     Label5 = new QLabel(Panel1);
-    Label5->setFont(BoxFont(13, true));
+    Label5->setFont(WindowFont(13, {.Underline = true}));
     Label5->setTextFormat(Qt::PlainText);
     Label5->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     Label5->setCursor(Qt::PointingHandCursor);

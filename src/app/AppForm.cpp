@@ -110,6 +110,9 @@ void TAppForm::FormCreate() {
     OpenDialogFilter = AddFilesFilterText();
     FoundFiles.clear();
     SpectrogramBMP = QImage();
+    // main()'s DecoderSetup has opened the decoding layer already, so this
+    // finds it open and its result is not looked at; it opens the layer again
+    // only for a window made after an earlier one's FormDestroy released it.
     BASS_Init(0, 44100, 0, nullptr, nullptr);
 }
 

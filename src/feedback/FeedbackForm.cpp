@@ -1,6 +1,7 @@
 #include "feedback/FeedbackForm.h"
 
 #include "common/Trim.h"
+#include "common/WindowFont.h"
 #include "platform/BusyCursor.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
@@ -25,18 +26,6 @@ static void InitFeedbackResources() {
     Q_INIT_RESOURCE(feedback);
 }
 
-namespace {
-
-QFont FormFont(int pixelHeight, bool bold = false) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
-    font.setPixelSize(pixelHeight);
-    font.setBold(bold);
-    return font;
-}
-
-} // namespace
-
 TogglePanel::TogglePanel(const QString& picture, QWidget* parent) : QFrame(parent) {
     setCursor(Qt::PointingHandCursor);
     setFrameShape(QFrame::Panel);
@@ -54,7 +43,7 @@ TogglePanel::TogglePanel(const QString& picture, QWidget* parent) : QFrame(paren
     m_caption = new QLabel(this);
     m_caption->setTextFormat(Qt::PlainText);
     m_caption->setAlignment(Qt::AlignCenter);
-    m_caption->setFont(FormFont(16));
+    m_caption->setFont(WindowFont(16));
     row->addWidget(m_caption, 1);
     // Balances the picture so the caption sits in the middle of the panel.
     row->addSpacing(32);
@@ -113,7 +102,7 @@ TFeedbackForm::TFeedbackForm(FeedbackFormOptions options, QWidget* parent)
     if (!m_options.Beep) {
         m_options.Beep = [] { QApplication::beep(); };
     }
-    setFont(FormFont(11));
+    setFont(WindowFont(11));
     setFixedSize(525, 326);
     setWindowTitle(QStringLiteral("Feedback"));
 
@@ -136,17 +125,17 @@ TFeedbackForm::TFeedbackForm(FeedbackFormOptions options, QWidget* parent)
 
     Label1 = new QLabel(this);
     Label1->setTextFormat(Qt::PlainText);
-    Label1->setFont(FormFont(16));
+    Label1->setFont(WindowFont(16));
     Label1->setContentsMargins(6, 6, 6, 3);
     column->addWidget(Label1);
     Label2 = new QLabel(this);
     Label2->setTextFormat(Qt::PlainText);
-    Label2->setFont(FormFont(13, true));
+    Label2->setFont(WindowFont(13, {.Bold = true}));
     Label2->setContentsMargins(6, 3, 6, 3);
     column->addWidget(Label2);
 
     Memo1 = new QPlainTextEdit(this);
-    Memo1->setFont(FormFont(13));
+    Memo1->setFont(WindowFont(13));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setTabChangesFocus(true);
     auto* memoRow = new QHBoxLayout;
@@ -160,11 +149,11 @@ TFeedbackForm::TFeedbackForm(FeedbackFormOptions options, QWidget* parent)
     addressRow->setContentsMargins(6, 3, 6, 3);
     Label3 = new QLabel(panel1);
     Label3->setTextFormat(Qt::PlainText);
-    Label3->setFont(FormFont(13));
+    Label3->setFont(WindowFont(13));
     Label3->setAlignment(Qt::AlignCenter);
     addressRow->addWidget(Label3);
     Edit1 = new QLineEdit(panel1);
-    Edit1->setFont(FormFont(13));
+    Edit1->setFont(WindowFont(13));
     Edit1->setMaxLength(kMaxAddressLength);
     addressRow->addWidget(Edit1, 1);
     column->addWidget(panel1);
@@ -175,7 +164,7 @@ TFeedbackForm::TFeedbackForm(FeedbackFormOptions options, QWidget* parent)
     buttonRow->setContentsMargins(3, 3, 6, 3);
     buttonRow->addStretch(1);
     BitBtn1 = new QPushButton(panel2);
-    BitBtn1->setFont(FormFont(16));
+    BitBtn1->setFont(WindowFont(16));
     BitBtn1->setFixedSize(172, 33);
     BitBtn1->setIcon(QIcon(QStringLiteral(":/feedback/envelope.svg")));
     BitBtn1->setIconSize(QSize(16, 16));

@@ -1,5 +1,6 @@
 #include "services/NewVersionNotice.h"
 
+#include "common/WindowFont.h"
 #include "services/WebHelpers.h"
 #include "translation/Language.h"
 
@@ -24,15 +25,6 @@ constexpr int kClientWidth = 320;
 constexpr int kClientHeight = 68;
 constexpr int kEdgeGap = 5;
 constexpr int kAnimationMs = 100;
-
-QFont NoticeFont(int pointSize, bool bold = false, bool underline = false) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
-    font.setPointSize(pointSize);
-    font.setBold(bold);
-    font.setUnderline(underline);
-    return font;
-}
 
 // The "close" picture: a 32-pixel cross, shown at 16 pixels.
 QPixmap ClosePicture() {
@@ -64,7 +56,7 @@ TNewVer::TNewVer(NewVerOptions options, QWidget* owner)
     setObjectName(QStringLiteral("NewVer"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    setFont(NoticeFont(8));
+    setFont(WindowFontInPoints(8));
     // Only a window of ours that had the focus gets it back; the notice must
     // not pull the focus from another program.
     m_returnFocusTo = QApplication::activeWindow();
@@ -105,14 +97,14 @@ TNewVer::TNewVer(NewVerOptions options, QWidget* owner)
     Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFixedHeight(16);
-    Label1->setFont(NoticeFont(10, true));
+    Label1->setFont(WindowFontInPoints(10, {.Bold = true}));
     labels->addWidget(Label1);
     Label2 = new QLabel(Panel2);
     Label2->setTextFormat(Qt::PlainText);
     Label2->setAlignment(Qt::AlignCenter);
     Label2->setWordWrap(true);
     Label2->setCursor(Qt::PointingHandCursor);
-    Label2->setFont(NoticeFont(10, false, true));
+    Label2->setFont(WindowFontInPoints(10, {.Underline = true}));
     labels->addWidget(Label2, 1);
     row->addWidget(Panel2, 1);
 

@@ -1,5 +1,6 @@
 #include "translation/TranslateForm.h"
 
+#include "common/WindowFont.h"
 #include "services/WebHelpers.h"
 #include "translation/FlagComboBox.h"
 #include "translation/Language.h"
@@ -30,14 +31,6 @@ namespace {
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 227;
 
-QFont DialogFont(int pixelHeight, bool underline = false) {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QApplication::font().family()});
-    font.setPixelSize(pixelHeight);
-    font.setUnderline(underline);
-    return font;
-}
-
 } // namespace
 
 void RunRestartScriptAndQuit(const QString& scriptPath, const QString& workingFolder) {
@@ -67,24 +60,24 @@ TTranslateForm::TTranslateForm(TranslateFormOptions options, QWidget* parent)
     if (m_options.VendorHost.isEmpty()) {
         m_options.VendorHost = VendorHost();
     }
-    setFont(DialogFont(11));
+    setFont(WindowFont(11));
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(WindowTexts::kLanguage);
 
     Label1 = new QLabel(WindowTexts::kUserInterfaceLanguage, this);
-    Label1->setFont(DialogFont(16));
+    Label1->setFont(WindowFont(16));
     Label1->setGeometry(3, 6, 257, 20);
     ComboBox1 = new FlagComboBox(this);
-    ComboBox1->setFont(DialogFont(13));
+    ComboBox1->setFont(WindowFont(13));
     ComboBox1->setGeometry(263, 4, 355, 24);
     ComboBox1->addItem(QStringLiteral("English"));
     ComboBox1->setCurrentIndex(0);
 
     Label2 = new QLabel(WindowTexts::kTranslatedBy, this);
-    Label2->setFont(DialogFont(16));
+    Label2->setFont(WindowFont(16));
     Label2->setGeometry(3, 39, 257, 20);
     RichEdit1 = new QPlainTextEdit(this);
-    RichEdit1->setFont(DialogFont(16));
+    RichEdit1->setFont(WindowFont(16));
     RichEdit1->setGeometry(263, 32, 355, 151);
     RichEdit1->setReadOnly(true);
     RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -107,7 +100,7 @@ TTranslateForm::TTranslateForm(TranslateFormOptions options, QWidget* parent)
     auto* row = new QHBoxLayout(panel1);
     row->setContentsMargins(6, 3, 4, 3);
     Label3 = new QLabel(WindowTexts::kContributeToTranslation, panel1);
-    Label3->setFont(DialogFont(16, true));
+    Label3->setFont(WindowFont(16, {.Underline = true}));
     Label3->setMinimumWidth(177);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label3->setCursor(Qt::PointingHandCursor);
@@ -117,7 +110,7 @@ TTranslateForm::TTranslateForm(TranslateFormOptions options, QWidget* parent)
     row->addWidget(Label3);
     row->addStretch(1);
     Button1 = new QPushButton(WindowTexts::kOK, panel1);
-    Button1->setFont(DialogFont(16));
+    Button1->setFont(WindowFont(16));
     Button1->setFixedSize(172, 33);
     Button1->setIcon(QIcon(QStringLiteral(":/translation/tick.svg")));
     Button1->setIconSize(QSize(16, 16));
