@@ -22,17 +22,7 @@ double MeanPower(const double* power, int first, int last) {
     return sum / double(last - first + 1);
 }
 
-double Ratio(double db) {
-    return std::pow(10.0, db / 10.0);
-}
-
 } // namespace
-
-void FrameEdges::addFrame(const float magnitudes[kBins]) {
-    FramePower power;
-    PowerOfFrame(magnitudes, power);
-    addPower(power);
-}
 
 KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     ++m_frames;
@@ -41,7 +31,7 @@ KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     std::copy(power + kBins - kTopBins, power + kBins, top.begin());
     std::nth_element(top.begin(), top.begin() + kTopBins / 2, top.end());
     const double floor = std::max(top[kTopBins / 2], kSilentPower);
-    static const double endRatio = Ratio(kEndAboveFloorDb);
+    static const double endRatio = PowerRatio(kEndAboveFloorDb);
     const double threshold = floor * endRatio;
 
     // The end: 8 bins above it must lie inside the spectrum to measure the fall.
@@ -52,8 +42,8 @@ KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
         end = (power[b] > threshold) & (power[b - 1] > threshold) ? b : end;
     if (end < 0 || end + 8 > kBins - 1)
         return;
-    static const double cutRatio = Ratio(kCutDb);
-    static const double abruptRatio = Ratio(kAbruptDb);
+    static const double cutRatio = PowerRatio(kCutDb);
+    static const double abruptRatio = PowerRatio(kAbruptDb);
     const std::size_t at = std::size_t(end);
     ++m_ending[at];
     if (MeanPower(power, end - 8, end - 3) >= cutRatio * MeanPower(power, end + 3, end + 8))

@@ -30,9 +30,7 @@ public:
     // blurred by the window's main lobe, does.
     static constexpr double kAbruptDb = 30.0;
 
-    // One audible frame of 1024 linear magnitudes.
-    void addFrame(const float magnitudes[kBins]);
-    // The same frame as its power per bin.
+    // One audible frame, as its power per bin.
     void addPower(const FramePower& power);
 
     std::int64_t frames() const { return m_frames; }

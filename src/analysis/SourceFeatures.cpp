@@ -25,17 +25,7 @@ constexpr double kFullMarginDb = 15.0;
 constexpr double kCarriedMarginDb = 35.0;
 constexpr double kCarriedMinDb = -100.0;
 
-double PowerRatio(double db) {
-    return std::pow(10.0, db / 10.0);
-}
-
 } // namespace
-
-void SourceFeatures::addFrame(const float magnitudes[kBins]) {
-    FramePower power;
-    PowerOfFrame(magnitudes, power);
-    addPower(power);
-}
 
 // The levels are compared as powers (mean power per bin of each band, with a
 // floor of -140 dB) rather than in decibels: the same comparisons, without a

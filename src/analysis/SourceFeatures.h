@@ -21,9 +21,7 @@ public:
     // The band compared with: three bands (about 1 kHz at 44.1 kHz) lower.
     static constexpr int kBelowOffset = 3;
 
-    // One audible frame of 1024 linear magnitudes.
-    void addFrame(const float magnitudes[kBins]);
-    // The same frame as its power per bin.
+    // One audible frame, as its power per bin.
     void addPower(const FramePower& power);
 
     std::int64_t frames() const { return m_frames; }

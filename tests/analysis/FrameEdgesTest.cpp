@@ -12,7 +12,9 @@ void AddFrame(FrameEdges& edges, const std::function<double(int bin)>& levelAt) 
     float frame[FrameEdges::kBins];
     for (int b = 0; b < FrameEdges::kBins; ++b)
         frame[b] = float(std::pow(10.0, levelAt(b) / 20.0));
-    edges.addFrame(frame);
+    FramePower power;
+    PowerOfFrame(frame, power);
+    edges.addPower(power);
 }
 
 struct Case {

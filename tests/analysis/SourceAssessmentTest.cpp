@@ -251,7 +251,9 @@ TEST(SourceFeatures, SwitchingBandIsToldFromAttenuatedOne) {
                 db = -200.0;
             frame[b] = float(std::pow(10.0, db / 20.0));
         }
-        features.addFrame(frame);
+        FramePower power;
+        PowerOfFrame(frame, power);
+        features.addPower(power);
     }
     EXPECT_EQ(features.frames(), 200);
     EXPECT_NEAR(features.switching(40, 10), 0.5, 1e-9);
