@@ -38,8 +38,10 @@ KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     // The highest such bin, found in one pass without a branch per bin so
     // that it runs in vector registers.
     int end = -1;
-    for (int b = kLowestEnd; b <= kBins - 4; ++b)
-        end = (power[b] > threshold) & (power[b - 1] > threshold) ? b : end;
+    for (int b = kLowestEnd; b <= kBins - 4; ++b) {
+        const bool ends = power[b] > threshold && power[b - 1] > threshold;
+        end = ends ? b : end;
+    }
     if (end < 0 || end + 8 > kBins - 1)
         return;
     static const double cutRatio = PowerRatio(kCutDb);

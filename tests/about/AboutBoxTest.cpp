@@ -3,6 +3,7 @@
 #include "about/AboutBox.h"
 
 #include "about/MatrixRain.h"
+#include "support/ShippedLanguage.h"
 #include "translation/Language.h"
 
 #include <QAction>
@@ -29,11 +30,7 @@ protected:
         language.reset(); // back to English for the next test
     }
 
-    void UseGerman() {
-        language.emplace(
-            InitLanguage(QStringLiteral(KORVANE_BIN_DIR), QStringLiteral("German.lang.txt")));
-        ASSERT_EQ(language->language().CurrentLanguage, QStringLiteral("German"));
-    }
+    void UseGerman() { InstallShippedGerman(language); }
 
     TAboutBox& Open(const QString& executableFolder = QStringLiteral(KORVANE_BIN_DIR)) {
         AboutBoxOptions options;

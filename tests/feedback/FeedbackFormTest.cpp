@@ -4,6 +4,7 @@
 
 #include "../services/VendorServerProcess.h"
 #include "support/NamedCases.h"
+#include "support/ShippedLanguage.h"
 #include "support/ThreadCount.h"
 #include "translation/Language.h"
 
@@ -43,11 +44,7 @@ protected:
         language.reset(); // back to English for the next test
     }
 
-    void UseGerman() {
-        language.emplace(
-            InitLanguage(QStringLiteral(KORVANE_BIN_DIR), QStringLiteral("German.lang.txt")));
-        ASSERT_EQ(language->language().CurrentLanguage, QStringLiteral("German"));
-    }
+    void UseGerman() { InstallShippedGerman(language); }
 
     // A form whose https attempt goes to `httpsUrl` and http attempt to `httpUrl`.
     TFeedbackForm& Open(const QString& httpsUrl, const QString& httpUrl,
