@@ -38,6 +38,20 @@ QString FormatOneDecimal(double value) {
     return LocaleDecimalText(value, 1);
 }
 
+// Feeds `pass` the stream's frames until it has what it needs or `stop` is
+// requested; each audible frame's power also goes to `audibleFrame` when set.
+void FeedFrames(HSTREAM stream, AudioQualityPass& pass, const std::stop_token& stop,
+                const std::function<void(const FramePower&)>& audibleFrame) {
+    float frame[kBins];
+    FramePower power;
+    while (pass.wantsFrames() && !stop.stop_requested() &&
+           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
+        PowerOfFrame(frame, power);
+        if (pass.addPower(power) && audibleFrame)
+            audibleFrame(power);
+    }
+}
+
 } // namespace
 
 float ExpectedCutoffHz(std::int32_t bitrateKbps) {
@@ -201,14 +215,7 @@ TAudioQualityResult AnalyzeAudioFile(const QString& path, std::stop_token stop,
     }
     // Asked only when the stream states no bitrate.
     AudioQualityPass pass(stream, [&path] { return FileSizeOrUnknown(path); });
-    float frame[kBins];
-    FramePower power;
-    while (pass.wantsFrames() && !stop.stop_requested() &&
-           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR) {
-        PowerOfFrame(frame, power);
-        if (pass.addPower(power) && audibleFrame)
-            audibleFrame(power);
-    }
+    FeedFrames(stream, pass, stop, audibleFrame);
     // The spectrum of part of a file says nothing about the file.
     if (stop.stop_requested())
         return StoppedAnalysis();
@@ -228,10 +235,7 @@ TAudioQualityResult AnalyzeAudioStream(HSTREAM stream,
                                        const std::function<std::int64_t()>& fileSize,
                                        std::stop_token stop) {
     AudioQualityPass pass(stream, fileSize);
-    float frame[kBins];
-    while (pass.wantsFrames() && !stop.stop_requested() &&
-           BASS_ChannelGetData(stream, frame, BASS_DATA_FFT2048) != BASS_DATA_ERROR)
-        pass.addFrame(frame);
+    FeedFrames(stream, pass, stop, nullptr);
     return pass.result();
 }
 
@@ -259,12 +263,6 @@ AudioQualityPass::AudioQualityPass(HSTREAM stream, const std::function<std::int6
             result.BitrateKbps = KbpsFrom(size * 8.0 / 1000.0 / seconds);
         }
     }
-}
-
-bool AudioQualityPass::addFrame(const float* magnitudes) {
-    FramePower power;
-    PowerOfFrame(magnitudes, power);
-    return addPower(power);
 }
 
 KORVANE_VECTOR_CLONES bool AudioQualityPass::addPower(const FramePower& power) {

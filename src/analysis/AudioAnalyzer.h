@@ -60,10 +60,8 @@ public:
 
     // False once the result no longer depends on frames (no sample rate).
     bool wantsFrames() const { return !m_settled; }
-    // The next frame's 1024 magnitudes, as BASS_DATA_FFT2048 gives them.
-    // True when the frame was audible and counted.
-    bool addFrame(const float* magnitudes);
-    // The same frame as its power per bin.
+    // The next frame's power per bin (PowerOfFrame of the magnitudes
+    // BASS_DATA_FFT2048 gives). True when the frame was audible and counted.
     bool addPower(const FramePower& power);
     // The analysis of the frames added so far.
     TAudioQualityResult result() const;

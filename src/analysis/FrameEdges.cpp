@@ -14,6 +14,10 @@ constexpr double kSilentPower = 1e-12;
 // codec or a resampler does is told apart from the music itself.
 constexpr int kLowestEnd = 93;
 constexpr int kTopBins = 32;
+// The class's thresholds as factors of power.
+const double kEndRatio = PowerRatio(FrameEdges::kEndAboveFloorDb);
+const double kCutRatio = PowerRatio(FrameEdges::kCutDb);
+const double kAbruptRatio = PowerRatio(FrameEdges::kAbruptDb);
 
 double MeanPower(const double* power, int first, int last) {
     double sum = 0.0;
@@ -31,8 +35,7 @@ KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     std::copy(power + kBins - kTopBins, power + kBins, top.begin());
     std::nth_element(top.begin(), top.begin() + kTopBins / 2, top.end());
     const double floor = std::max(top[kTopBins / 2], kSilentPower);
-    static const double endRatio = PowerRatio(kEndAboveFloorDb);
-    const double threshold = floor * endRatio;
+    const double threshold = floor * kEndRatio;
 
     // The end: 8 bins above it must lie inside the spectrum to measure the fall.
     // The highest such bin, found in one pass without a branch per bin so
@@ -44,13 +47,11 @@ KORVANE_VECTOR_CLONES void FrameEdges::addPower(const FramePower& framePower) {
     }
     if (end < 0 || end + 8 > kBins - 1)
         return;
-    static const double cutRatio = PowerRatio(kCutDb);
-    static const double abruptRatio = PowerRatio(kAbruptDb);
     const std::size_t at = std::size_t(end);
     ++m_ending[at];
-    if (MeanPower(power, end - 8, end - 3) >= cutRatio * MeanPower(power, end + 3, end + 8))
+    if (MeanPower(power, end - 8, end - 3) >= kCutRatio * MeanPower(power, end + 3, end + 8))
         ++m_cut[at];
-    if (MeanPower(power, end - 2, end) >= abruptRatio * MeanPower(power, end + 3, end + 5))
+    if (MeanPower(power, end - 2, end) >= kAbruptRatio * MeanPower(power, end + 3, end + 5))
         ++m_abrupt[at];
 }
 

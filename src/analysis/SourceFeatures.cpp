@@ -25,6 +25,14 @@ constexpr double kFullMarginDb = 15.0;
 constexpr double kCarriedMarginDb = 35.0;
 constexpr double kCarriedMinDb = -100.0;
 
+// The same levels as factors of power, for comparing band powers directly.
+const double kDigitalFloor = PowerRatio(kDigitalFloorDb);
+const double kQuantisationFloor = PowerRatio(kQuantisationFloorDb);
+const double kEmptyMargin = PowerRatio(kEmptyMarginDb);
+const double kFullMargin = PowerRatio(-kFullMarginDb);
+const double kCarriedMargin = PowerRatio(kCarriedMarginDb);
+const double kCarriedMin = PowerRatio(kCarriedMinDb);
+
 } // namespace
 
 // The levels are compared as powers (mean power per bin of each band, with a
@@ -45,18 +53,12 @@ KORVANE_VECTOR_CLONES void SourceFeatures::addPower(const FramePower& power) {
         const double sum = (sums[0] + sums[1]) + (sums[2] + sums[3]);
         level[std::size_t(band)] = sum / kBandBins + 1e-14;
     }
-    static const double digitalFloor = PowerRatio(kDigitalFloorDb);
-    static const double quantisationFloor = PowerRatio(kQuantisationFloorDb);
-    static const double emptyMargin = PowerRatio(kEmptyMarginDb);
-    static const double fullMargin = PowerRatio(-kFullMarginDb);
-    static const double carriedMargin = PowerRatio(kCarriedMarginDb);
-    static const double carriedMin = PowerRatio(kCarriedMinDb);
     // The frame's floor: its top band (dither or noise above a low-pass), or
     // the digital floor when that is emptier still.
     const double top = level[kBands - 1];
-    const double emptyBelow = std::max(top, digitalFloor) * emptyMargin;
+    const double emptyBelow = std::max(top, kDigitalFloor) * kEmptyMargin;
     const double carriedAbove =
-        std::max(std::max(top, quantisationFloor) * carriedMargin, carriedMin);
+        std::max(std::max(top, kQuantisationFloor) * kCarriedMargin, kCarriedMin);
     for (int band = kBelowOffset; band < kBands - 1; ++band) {
         const double lower = level[std::size_t(band - kBelowOffset)];
         if (lower <= carriedAbove)
@@ -65,7 +67,7 @@ KORVANE_VECTOR_CLONES void SourceFeatures::addPower(const FramePower& power) {
         ++m_carriedBelow[std::size_t(band)];
         if (here < emptyBelow)
             ++m_empty[std::size_t(band)];
-        else if (here >= lower * fullMargin)
+        else if (here >= lower * kFullMargin)
             ++m_full[std::size_t(band)];
     }
     ++m_frames;
